@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "app/log.h"
+#include "app/operation.h"
 #include "app/program.h"
 #include "link/protocol.h"
 
@@ -45,6 +46,7 @@ bool ChooseSaveFile(Program& p, const std::string& initialName, const std::strin
     auto chosen = p.ui.ChooseSaveFile(Request(kSaveDialogTitle, initialName, defaultExt, filter));
     if (!chosen) {
         AppendLog(p, "Write to file is interrupted.\n", colors::Red);
+        RecordOutcome(p, false);
         CloseJigLink(p);
         return false;
     }
@@ -53,6 +55,7 @@ bool ChooseSaveFile(Program& p, const std::string& initialName, const std::strin
     p.files.ImageFile = OpenLocked(*chosen, true);
     if (p.files.ImageFile < 0) {
         AppendLog(p, "Error create file.\n", colors::Red);
+        RecordOutcome(p, false);
         SendJigCommand(p.link, "SPI_ON");
         CloseJigLink(p);
         return false;
@@ -65,6 +68,7 @@ bool ChooseOpenFile(Program& p, const std::string& initialName, const std::strin
     auto chosen = p.ui.ChooseOpenFile(Request(kOpenDialogTitle, initialName, defaultExt, filter));
     if (!chosen) {
         AppendLog(p, "Write operation is interrupted.\n", colors::Red);
+        RecordOutcome(p, false);
         CloseJigLink(p);
         return false;
     }
@@ -73,6 +77,7 @@ bool ChooseOpenFile(Program& p, const std::string& initialName, const std::strin
     p.files.ImageFile = OpenLocked(*chosen, false);
     if (p.files.ImageFile < 0) {
         AppendLog(p, "Error open file!\n", colors::Red);
+        RecordOutcome(p, false);
         SendJigCommand(p.link, "SPI_ON");
         CloseJigLink(p);
         return false;

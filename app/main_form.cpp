@@ -311,6 +311,13 @@ void BitBtn_supClick(Program& p) { OpenLink(p, "BitBtn_sup"); }
 void BitBtn_sup1Click(Program& p) { OpenLink(p, "BitBtn_sup1"); }
 void BitBtn_ytbClick(Program& p) { OpenLink(p, "BitBtn_ytb"); }
 
+bool Fire(Program& p, const std::string& handler) {
+    auto it = p.handlers.find(handler);
+    if (it == p.handlers.end() || !it->second) return false;
+    it->second(p);
+    return true;
+}
+
 bool FormCloseQuery(Program& p) { return p.CurrentJob.Is("NONE"); }
 
 }  // namespace zjig

@@ -61,6 +61,9 @@ void BitBtn_ytbClick(Program& p);
 // The close request: true when the program may end (no job runs).
 bool FormCloseQuery(Program& p);
 
+// Runs a registered event handler by name; false when none is registered.
+bool Fire(Program& p, const std::string& handler);
+
 // Makes the log visible (the settings view hidden).
 void ShowLog(Program& p);
 

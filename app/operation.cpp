@@ -23,7 +23,20 @@ void DisableForOperation(Program& p, const std::string& control) {
     p.op.disabled.push_back(control);
 }
 
+void RecordOutcome(Program& p, bool success) {
+    if (!success)
+        p.op.outcome = Outcome::Failed;
+    else if (p.op.outcome == Outcome::Unknown)
+        p.op.outcome = Outcome::Succeeded;
+}
+
+void SendEndMark(Program& p, bool success) {
+    RecordOutcome(p, success);
+    SendJigCommand(p.link, "OneByteSend", success ? 'I' : 'O');
+}
+
 void FailOperation(Program& p, const std::exception& failure) {
+    RecordOutcome(p, false);
     const auto* noAnswer = dynamic_cast<const JigNoAnswer*>(&failure);
     const bool gone = noAnswer && noAnswer->DeviceGone();
     std::string detail = failure.what();

@@ -17,7 +17,14 @@ namespace zjig {
 
 struct Program;
 
+enum class Outcome { Unknown, Succeeded, Failed };
+
 struct Operation {
+    // How the operation ended as the log reports it: the end marks 'I' and
+    // 'O' and every reported failure record it; a failure is never
+    // overwritten by a later success. The command-line front end turns it
+    // into its exit status.
+    Outcome outcome = Outcome::Unknown;
     // The family's own red message for a lost JIG ("Lost Communication with
     // ENE or timeout! \n"); empty: a generic message naming the wait.
     std::string lostMessage;
@@ -36,6 +43,11 @@ struct Operation {
 void BeginOperation(Program& p);
 // Disables a control and records it for re-enabling on failure.
 void DisableForOperation(Program& p, const std::string& control);
+// Records how the operation went; Failed sticks.
+void RecordOutcome(Program& p, bool success);
+// Sends the end mark with "OneByteSend": 'I' (0x49) on success, 'O' (0x4F)
+// on failure; the acknowledgement is not examined. Records the outcome.
+void SendEndMark(Program& p, bool success);
 // Ends the current operation after a failed wait or a protocol error.
 void FailOperation(Program& p, const std::exception& failure);
 

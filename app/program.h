@@ -109,6 +109,10 @@ struct Program {
 
     std::map<Family, FamilyBranches> families;
     ModeHooks modes;
+    // Event handlers of controls owned by other subsystems, by the handler's
+    // name ("ComboBox_MBClick", "BitBtn_SendSettingsClick", "ClearClick", ...).
+    // The windows and the command-line front end run them with Fire().
+    std::map<std::string, std::function<void(Program&)>> handlers;
 
     // Per-subsystem state (pin maps, routing, block counters, keyboard
     // state, ...): each subsystem defines its own struct and reaches it here.
