@@ -1,11 +1,12 @@
 #include "sim/bench.h"
 
+#include "sim/maintenance/bootloader.h"
 #include "sim/sim_jig.h"
 
 namespace zjig::sim {
 
 void InstallSimModules(SimJig& jig) {
-    (void)jig;
+    InstallBootloader(jig);
 }
 
 }  // namespace zjig::sim
