@@ -66,6 +66,9 @@ int main(int argc, char** argv) {
         sa.sa_handler = OnInterrupt;
         sigemptyset(&sa.sa_mask);
         sigaction(SIGINT, &sa, nullptr);
+        // A reader of the log that goes away (a pipe into `head`) must not
+        // end the program in the middle of writing a chip.
+        signal(SIGPIPE, SIG_IGN);
 
         status = cli::RunCommand(p, ui, command, g_interrupts);
         ui.AttachForm(nullptr);

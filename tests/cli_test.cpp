@@ -40,8 +40,9 @@ int Reap(pid_t pid, bool timedOut) {
     return !timedOut && WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
 }
 
-// Runs the binary with stdout and stderr on pipes (not a terminal).
-CliResult RunCli(std::vector<std::string> args, int limitSeconds = 30) {
+// Runs the binary with stdout and stderr on pipes (not a terminal). With
+// readerGone, nobody reads stdout: its pipe is closed at once.
+CliResult RunCli(std::vector<std::string> args, bool readerGone = false, int limitSeconds = 30) {
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
     auto argv = Argv(args);
@@ -62,6 +63,11 @@ CliResult RunCli(std::vector<std::string> args, int limitSeconds = 30) {
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     std::string* sinks[2] = {&r.out, &r.err};
     int open = 2;
+    if (readerGone) {
+        close(outPipe[0]);
+        fds[0].fd = -1;
+        open = 1;
+    }
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
     bool timedOut = false;
     while (open > 0) {
@@ -224,6 +230,18 @@ INSTANTIATE_TEST_SUITE_P(
                  "check"},
                 1, "Not found FW update file: M328_EPM240_v20.vss\n", ""}),
     [](const ::testing::TestParamInfo<CliCase>& info) { return info.param.name; });
+
+// A log reader that goes away does not end the program in the middle of an
+// operation: the firmware update still runs to its end.
+TEST(CliProcess, RunsToTheEndWhenTheLogReaderIsGone) {
+    TempDir dir;
+    dir.Write("M328_EPM240_v20.vss", FirmwareBytes());
+    const CliResult r = RunCli({"--simulate", "--sim-firmware", "M328_EPM240_v19", "--data-dir",
+                                dir.Path().string(), "edid", "check"},
+                               true);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("the firmware update ran instead"), std::string::npos) << r.err;
+}
 
 TEST(CliTerminal, ColoursTheLogOnATerminal) {
     const CliResult r = RunCliOnTerminal({"--simulate", "edid", "check"});
