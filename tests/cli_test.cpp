@@ -144,6 +144,8 @@ struct CliCase {
     std::function<void(TempDir&)> arrange = nullptr;
 };
 
+void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
+
 class CliCommands : public ::testing::TestWithParam<CliCase> {};
 
 TEST_P(CliCommands, ExitStatusAndOutput) {

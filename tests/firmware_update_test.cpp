@@ -122,6 +122,8 @@ struct PageCase {
     size_t pages;
 };
 
+void PrintTo(const PageCase& c, std::ostream* os) { *os << c.fileSize << " bytes"; }
+
 class FirmwarePages : public ::testing::TestWithParam<PageCase> {};
 
 TEST_P(FirmwarePages, SendsLengthDiv128PlusOnePagesWithFill) {
@@ -200,6 +202,8 @@ struct FailureCase {
     const char* message;
     size_t pagesReceived;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class FirmwareFailures : public ::testing::TestWithParam<FailureCase> {};
 
@@ -288,6 +292,22 @@ TEST(FirmwareUpdate, AnAnswerThatIsNotTheBootloaderOnlyClosesThePopup) {
     EXPECT_TRUE(s.ui.HasEntry("Bootloader answer -> 7 bytes\n", colors::Blue));
     EXPECT_TRUE(s.ui.HasEntry("UPDATE completed successfully.\n\n", colors::Blue));
     EXPECT_EQ(s.boot().Pages().size(), 2u);
+}
+
+// With the wire's latency the bootloader's answer takes longer than a probe
+// slice: more probes are on their way when the session begins.
+TEST(FirmwareUpdate, ProbesStillOnTheWireDoNotDisturbTheSession) {
+    UpdateBench s;
+    s.boot().pressResetAfter = 0ms;
+    sim::WireTiming timing;
+    timing.enabled = true;
+    timing.usbLatency = std::chrono::microseconds(4000);
+    s.jig->Serial()->SetTiming(timing);
+    const auto file = Pattern(300);
+    s.Firmware(file);
+    s.CheckConnectionAndWait();
+    EXPECT_TRUE(s.ui.HasEntry("UPDATE completed successfully.\n\n", colors::Blue));
+    EXPECT_EQ(s.boot().Pages(), ExpectedPages(file));
 }
 
 // A JIG whose firmware no longer answers the version request, with

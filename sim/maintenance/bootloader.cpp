@@ -64,9 +64,7 @@ void SimBootloader::Session(SimJig& jig) {
     int page = 0;
     for (;;) {
         const uint8_t c = jig.Get();
-        if (c == '+') {
-            sendText(identification);
-        } else if (c == 'W') {
+        if (c == 'W') {
             if (silentAtPage && *silentAtPage == page) {
                 for (;;) jig.Get();  // hung: takes bytes, answers nothing
             }
@@ -93,7 +91,7 @@ void SimBootloader::Session(SimJig& jig) {
             finished_ = true;
             return;
         }
-        // Any other byte means nothing to the bootloader.
+        // Any other byte (late probes included) means nothing to the bootloader.
     }
 }
 

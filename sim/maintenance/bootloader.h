@@ -5,7 +5,9 @@
 // pressed (pressResetAfter, counted from the first probe), the microcontroller
 // restarts into its bootloader, which listens for a probe for a short while
 // (listenWindow); a probe in that window starts a bootloader session:
-//   '+'            -> the identification (at least 7 bytes, 'V' at 0, 'S' at 2)
+//   '+'            -> the identification (at least 7 bytes, 'V' at 0, 'S' at 2),
+//                     once: the probes still on their way once the session has
+//                     begun mean nothing to its command loop and are ignored
 //   'W'            -> 'G', then 128 data bytes -> '+' (one page, recorded)
 //   'X'            -> leaves the bootloader; the firmware of the received image
 //                     runs and answers the version request with imageVersion.
