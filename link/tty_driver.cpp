@@ -466,6 +466,9 @@ FtStatus TtyDriver::WaitForQueue(FtHandle handle, uint32_t n, uint32_t timeoutMs
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     const uint32_t bitsPerByte =
         1u + port->bits + (port->parity ? 1u : 0u) + (port->stopBits == 2 ? 2u : 1u);
+    constexpr std::chrono::microseconds kMinStep{200}, kMaxStep{10'000};
+    std::chrono::microseconds lastStep{0};
+    uint32_t lastQueued = 0;
     for (;;) {
         if (DeviceGone(port->fd)) return FtStatus::IoError;
         int q = 0;
@@ -477,17 +480,22 @@ FtStatus TtyDriver::WaitForQueue(FtHandle handle, uint32_t n, uint32_t timeoutMs
         int rev;
         if (rxQueue == 0) {
             // Nothing queued: poll() sleeps until the first byte comes.
+            lastStep = std::chrono::microseconds(0);
             rev = PollFor(port->fd, POLLIN, left);
         } else {
             // Some queued: "readable" would wake poll() at once, forever. Sleep
-            // for about the wire time of the missing bytes, woken early only
-            // by a hang-up (no events asked, so only those are reported).
+            // for about the wire time of the missing bytes (twice the last
+            // sleep when nothing came during it, for a slow trickle), woken
+            // early only by a hang-up (no events asked: only those report).
             const uint64_t missing = n - rxQueue;
             auto step = std::chrono::microseconds(missing * bitsPerByte * 1'000'000ull /
                                                   std::max<uint32_t>(port->baud, 1));
-            step = std::clamp(step, std::chrono::microseconds(200), std::chrono::microseconds(10'000));
+            if (rxQueue == lastQueued) step = std::max(step, 2 * lastStep);
+            step = std::clamp(step, kMinStep, kMaxStep);
+            lastStep = step;
             rev = PollFor(port->fd, 0, std::min<Clock::duration>(step, left));
         }
+        lastQueued = rxQueue;
         if (rev < 0 || (rev & kGoneEvents)) return FtStatus::IoError;
     }
 }
