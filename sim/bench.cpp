@@ -1,5 +1,6 @@
 #include "sim/bench.h"
 
+#include "sim/edid/sim_edid.h"
 #include "sim/maintenance/bootloader.h"
 #include "sim/sim_jig.h"
 
@@ -7,6 +8,7 @@ namespace zjig::sim {
 
 void InstallSimModules(SimJig& jig) {
     InstallBootloader(jig);
+    InstallSimEdid(jig);
 }
 
 }  // namespace zjig::sim
