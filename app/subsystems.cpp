@@ -1,11 +1,12 @@
 #include "app/subsystems.h"
 
 #include "app/program.h"
+#include "wiring/send_settings.h"
 
 namespace zjig {
 
 void RegisterSubsystems(Program& p) {
-    (void)p;
+    RegisterWiring(p);
 }
 
 }  // namespace zjig
