@@ -94,35 +94,39 @@ TEST_F(SendSettings, EneMirroredRoutesTheMirroredContacts) {
     EXPECT_TRUE(sim::EneReachable(jig()));
 }
 
-TEST_F(SendSettings, EneOnlyTheRightCableAndBoxReachTheChip) {
+struct CableCase {
+    const char* cable;
+    bool oneToOne;
+    uint8_t benchCable;
+    bool benchMirrored;
+    bool reachable;
+};
+
+class EneCable : public SendSettings, public ::testing::WithParamInterface<CableCase> {};
+
+TEST_P(EneCable, OnlyTheRightCableAndBoxReachTheChip) {
+    const CableCase& c = GetParam();
     CopyExampleList(s, "ENE");
-    struct Case {
-        const char* cable;
-        bool oneToOne;
-        uint8_t benchCable;
-        bool benchMirrored;
-        bool reachable;
-    };
-    const Case cases[] = {
-        {"30 pin", true, 30, false, true},   {"30 pin", false, 30, true, true},
-        {"24 pin", true, 30, false, true},   // straight: the size does not matter
-        {"24 pin", false, 30, true, false},  // mirrored with the wrong size
-        {"30 pin", true, 30, true, false},   {"30 pin", false, 30, false, false},
-        {"24 pin", false, 24, true, true},   {"32 pin", false, 32, true, true},
-    };
-    for (const Case& c : cases) {
-        SimBench b = Default();
-        b.cableContacts = c.benchCable;
-        b.cableMirrored = c.benchMirrored;
-        Bench(b);
-        Choose(p(), "ENE  (KB90XX)", 1, c.cable, c.oneToOne);
-        Send();
-        EXPECT_TRUE(p().SettingsSent) << c.cable;
-        EXPECT_EQ(sim::EneReachable(jig()), c.reachable)
-            << c.cable << (c.oneToOne ? " 1 to 1" : " mirrored") << ", bench " << int(c.benchCable)
-            << (c.benchMirrored ? " mirrored" : " straight");
-    }
+    SimBench b = Default();
+    b.cableContacts = c.benchCable;
+    b.cableMirrored = c.benchMirrored;
+    Bench(b);
+    Choose(p(), "ENE  (KB90XX)", 1, c.cable, c.oneToOne);
+    Send();
+    EXPECT_TRUE(p().SettingsSent);
+    EXPECT_EQ(sim::EneReachable(jig()), c.reachable);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cables, EneCable,
+    ::testing::Values(CableCase{"30 pin", true, 30, false, true},
+                      CableCase{"30 pin", false, 30, true, true},
+                      CableCase{"24 pin", true, 30, false, true},  // straight: any size fits
+                      CableCase{"24 pin", false, 30, true, false},  // mirrored, wrong size
+                      CableCase{"30 pin", true, 30, true, false},   // box ticked, cable mirrored
+                      CableCase{"30 pin", false, 30, false, false}, // box unticked, cable straight
+                      CableCase{"24 pin", false, 24, true, true},
+                      CableCase{"32 pin", false, 32, true, true}));
 
 TEST_F(SendSettings, EneSolderedWiresOnlyResetTheCpld) {
     CopyExampleList(s, "ENE");
@@ -391,47 +395,48 @@ struct ExtCase {
     bool mirrored;
 };
 
-TEST_F(SendSettings, ExternalEneAndNuvotonBoardsAnswerOnlyWithTheirSupplyOn) {
-    for (const ExtCase& c : {ExtCase{0, SimExtType::Ene, false}, ExtCase{0, SimExtType::Ene, true},
-                             ExtCase{2, SimExtType::Nuvoton, false},
-                             ExtCase{2, SimExtType::Nuvoton, true}}) {
-        const std::string what = std::to_string(c.radio) + (c.mirrored ? " mirrored" : " straight");
-        Bench(sim::ExternalBench(c.type, c.mirrored));
-        SelectMode(p(), "External board");
-        EXPECT_FALSE(p().form.Enabled("BitBtn_SendSettings"));
-        p().form.SetItemIndex("RadioGroup_EXT_BOARD", c.radio);
-        Fire(p(), "RadioGroup_EXT_BOARDClick");
-        EXPECT_TRUE(p().form.Enabled("BitBtn_SendSettings"));
-        s.ui.ClearRecords();
-        Send();
-        EXPECT_TRUE(s.ui.HasEntry("Settings for external board sent successfully!\n", colors::Black))
-            << what;
-        EXPECT_EQ(p().State<ExtBoardState>().orientation.load(),
-                  c.mirrored ? kExtMirrored : kExtStraight);
-        for (const char* b : {"BitBtn_Settings", "BitBtn_CheckConn", "BitBtn_READ", "BitBtn_WRITE"})
-            EXPECT_TRUE(p().form.Enabled(b)) << b << " " << what;
-        EXPECT_FALSE(p().SettingsSent);
-        EXPECT_EQ(Wire().back(), 'I');
-        EXPECT_EQ(Result(), Outcome::Succeeded);
-        EXPECT_TRUE(LinkClosed());
+class ExternalBoardSettings : public SendSettings, public ::testing::WithParamInterface<ExtCase> {};
 
-        auto reachable = [&] {
-            return c.type == SimExtType::Ene ? sim::EneReachable(jig())
-                                             : sim::NuvotonSpiReachable(jig());
-        };
-        EXPECT_FALSE(reachable()) << what;  // unpowered
-        ASSERT_TRUE(OpenJigLink(p(), false));
-        ExtBoardPower(p(), "ON");
-        EXPECT_TRUE(sim::ExternalSupplyOn(jig())) << what;
-        EXPECT_TRUE(reachable()) << what;
-        // The other family's chip is not on this board.
-        EXPECT_FALSE(c.type == SimExtType::Ene ? sim::NuvotonSpiReachable(jig())
-                                               : sim::EneReachable(jig()));
-        ExtBoardPower(p(), "OFF");
-        EXPECT_FALSE(reachable()) << what;
-        CloseJigLink(p());
-    }
+TEST_P(ExternalBoardSettings, BoardAnswersOnlyWithItsSupplyOn) {
+    const ExtCase& c = GetParam();
+    Bench(sim::ExternalBench(c.type, c.mirrored));
+    SelectMode(p(), "External board");
+    EXPECT_FALSE(p().form.Enabled("BitBtn_SendSettings"));
+    p().form.SetItemIndex("RadioGroup_EXT_BOARD", c.radio);
+    Fire(p(), "RadioGroup_EXT_BOARDClick");
+    EXPECT_TRUE(p().form.Enabled("BitBtn_SendSettings"));
+    Send();
+    EXPECT_TRUE(s.ui.HasEntry("Settings for external board sent successfully!\n", colors::Black));
+    EXPECT_EQ(p().State<ExtBoardState>().orientation.load(),
+              c.mirrored ? kExtMirrored : kExtStraight);
+    for (const char* b : {"BitBtn_Settings", "BitBtn_CheckConn", "BitBtn_READ", "BitBtn_WRITE"})
+        EXPECT_TRUE(p().form.Enabled(b)) << b;
+    EXPECT_FALSE(p().SettingsSent);
+    EXPECT_EQ(Wire().back(), 'I');
+    EXPECT_EQ(Result(), Outcome::Succeeded);
+    EXPECT_TRUE(LinkClosed());
+
+    auto reachable = [&] {
+        return c.type == SimExtType::Ene ? sim::EneReachable(jig()) : sim::NuvotonSpiReachable(jig());
+    };
+    EXPECT_FALSE(reachable());  // unpowered
+    ASSERT_TRUE(OpenJigLink(p(), false));
+    ExtBoardPower(p(), "ON");
+    EXPECT_TRUE(sim::ExternalSupplyOn(jig()));
+    EXPECT_TRUE(reachable());
+    // The other family's chip is not on this board.
+    EXPECT_FALSE(c.type == SimExtType::Ene ? sim::NuvotonSpiReachable(jig())
+                                           : sim::EneReachable(jig()));
+    ExtBoardPower(p(), "OFF");
+    EXPECT_FALSE(reachable());
+    CloseJigLink(p());
 }
+
+INSTANTIATE_TEST_SUITE_P(EneAndNuvoton, ExternalBoardSettings,
+                         ::testing::Values(ExtCase{0, SimExtType::Ene, false},
+                                           ExtCase{0, SimExtType::Ene, true},
+                                           ExtCase{2, SimExtType::Nuvoton, false},
+                                           ExtCase{2, SimExtType::Nuvoton, true}));
 
 TEST_F(SendSettings, ExternalWrongBoardTypeDoesNotReachTheChip) {
     Bench(sim::ExternalBench(SimExtType::Ene, false));

@@ -17,8 +17,12 @@
 //   written to the CPLD cuts it off. The ENE on the board is reached so.
 // - The SPI wires of a Nuvoton controller ("nuvotonSpiWired") are reached the
 //   same way, whatever joins the keyboard connector.
-// - External board: its jumpers pull contacts 1-2 (straight) or 31-32
-//   (mirrored) low; every other contact reads high. Its chip is reached only
+// - Contact levels ('S' 'r'): every contact is pulled high; a contact the
+//   CPLD drives ZERO reads low, and so does every driven contact while
+//   register 64 has bit 5 set (the external-board probe's test drive).
+// - External board: a jumper joins its contacts 1-2 (straight) or 31-32
+//   (mirrored), so the probe, which drives contacts 1 and 32 low, reads the
+//   pair low; a faulty board has both jumpers. Its chip is reached only
 //   with its supply on (CPLD supply mask at the two supply contacts, or the
 //   firmware's 'T' '1' then 'T' '2' for the ITE board) and its signals routed
 //   at the board's contacts.

@@ -62,6 +62,7 @@ public:
         return true;
     }
     bool Supplies(uint8_t contact) const { return Bit(8, contact); }
+    uint8_t Register(uint8_t reg) const { return r_[reg]; }
     bool NoSupply() const { return !r_[8] && !r_[9] && !r_[10] && !r_[11]; }
 
 private:
@@ -142,12 +143,27 @@ bool IteReachableIn(const SimBench& bench, const SimIteFirmware& fw) {
            held("BL", at(w.busy)) && dataPins(w.pd, at);
 }
 
-std::array<uint8_t, 4> ContactLevels(const SimBench& bench) {
-    std::array<uint8_t, 4> levels{0xFF, 0xFF, 0xFF, 0xFF};
-    if (bench.attached != SimBench::Attached::ExternalBoard) return levels;
-    const SimExternalBoard& b = bench.external;
-    if (!b.mirrored || b.faultyJumpers) levels[0] &= 0xFC;  // jumper 1-2
-    if (b.mirrored || b.faultyJumpers) levels[3] &= 0x3F;   // jumper 31-32
+// Contact levels as 'S' 'r' reads them. Every contact is pulled high. A
+// driven contact is low when it is driven ZERO, or whatever its signal while
+// register 64 has bit 5 set (the probe's test drive). An external board's
+// jumper joins 1-2 (straight) or 31-32 (mirrored): a contact whose jumper
+// partner is low reads low too.
+std::array<uint8_t, 4> ContactLevels(const SimBench& bench, const Cpld& cpld) {
+    const bool testDrive = cpld.Register(64) & 0x20;
+    std::array<bool, 33> low{};
+    for (uint8_t c = 1; c <= 32; ++c) low[c] = cpld.Drives(c, kZero) || (testDrive && cpld.Bit(16, c));
+    if (bench.attached == SimBench::Attached::ExternalBoard) {
+        const SimExternalBoard& b = bench.external;
+        auto jumper = [&](uint8_t x, uint8_t y) {
+            const bool l = low[x] || low[y];
+            low[x] = low[y] = l;
+        };
+        if (!b.mirrored || b.faultyJumpers) jumper(1, 2);
+        if (b.mirrored || b.faultyJumpers) jumper(31, 32);
+    }
+    std::array<uint8_t, 4> levels{};
+    for (uint8_t c = 1; c <= 32; ++c)
+        if (!low[c]) levels[(c - 1) / 8] |= static_cast<uint8_t>(1u << ((c - 1) % 8));
     return levels;
 }
 
@@ -313,9 +329,10 @@ void InstallWiringSim(SimJig& jig) {
         std::lock_guard lock(w.m);
         w.bench = DefaultBench();
     }
-    jig.contactLevels = [&w](const SimJig&) {
+    jig.contactLevels = [&w](const SimJig& j) {
+        const Cpld cpld(j);
         std::lock_guard lock(w.m);
-        return ContactLevels(w.bench);
+        return ContactLevels(w.bench, cpld);
     };
     auto& reach = jig.Part<SimReach>();
     reach.ene = [](const SimJig& j) { return EneReachable(j); };
