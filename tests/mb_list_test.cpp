@@ -44,19 +44,19 @@ TEST_P(ExtractPinValueTest, FollowsTheOneOrTwoCharacterRule) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ExtractPinValueTest,
-    ::testing::Values(
-        ExtractCase{"MB KSO3=5 KSI4=6", "KSO3=", 5},          // one digit, then a space
-        ExtractCase{"MB KSO3=18 KSI5=6", "KSI5=", 6},         // one digit at the very end
-        ExtractCase{"MB KSO3=18 KSI5=6", "KSO3=", 18},
-        ExtractCase{"MB KSO3=123", "KSO3=", 12},              // a third digit is never read
-        ExtractCase{"KSO3=7", "KSO3=", 7},                    // key at the start
-        ExtractCase{"MB KSO3=1 X KSO3=2", "KSO3=", 1},        // the first occurrence counts
-        ExtractCase{"MB kso3=5", "KSO3=", std::nullopt},      // keys are case-sensitive
-        ExtractCase{"MB KSI4=5", "KSO3=", std::nullopt},      // absent
-        ExtractCase{"MB KSO3=", "KSO3=", std::nullopt, true},     // nothing after "="
-        ExtractCase{"MB KSO3=A1", "KSO3=", std::nullopt, true},   // a letter
-        ExtractCase{"MB KSO3=5,KSI4=6", "KSO3=", std::nullopt, true},  // "5," is no number
-        ExtractCase{"MB KSO3= 5", "KSO3=", std::nullopt, true}));
+    ::testing::Values(ExtractCase{"MB KSO3=5 KSI4=6", "KSO3=", 5},   // one digit, then a space
+                      ExtractCase{"MB KSO3=18 KSI5=6", "KSI5=", 6},  // one digit at the very end
+                      ExtractCase{"MB KSO3=18 KSI5=6", "KSO3=", 18},
+                      ExtractCase{"MB KSO3=123", "KSO3=", 12},        // a third digit is never read
+                      ExtractCase{"KSO3=7", "KSO3=", 7},              // key at the start
+                      ExtractCase{"MB KSO3=1 X KSO3=2", "KSO3=", 1},  // the first occurrence counts
+                      ExtractCase{"MB kso3=5", "KSO3=", std::nullopt},  // keys are case-sensitive
+                      ExtractCase{"MB KSI4=5", "KSO3=", std::nullopt},  // absent
+                      ExtractCase{"MB KSO3=", "KSO3=", std::nullopt, true},    // nothing after "="
+                      ExtractCase{"MB KSO3=A1", "KSO3=", std::nullopt, true},  // a letter
+                      ExtractCase{"MB KSO3=5,KSI4=6", "KSO3=", std::nullopt,
+                                  true},  // "5," is no number
+                      ExtractCase{"MB KSO3= 5", "KSO3=", std::nullopt, true}));
 
 TEST(ReadPinValue, AcceptsOnlyContactsOneToThirtyTwo) {
     EXPECT_EQ(ReadPinValue("PD0=0 X", "PD0="), 0);
@@ -123,7 +123,8 @@ TEST(LoadMbList, ModeSelectionReportsAMissingList) {
 TEST(ExampleLists, FirstLinesParseToTheSimulatedDefaultBench) {
     ScriptedProgram s;
     for (const char* family : {"ENE", "ITE", "NUVOTON"}) {
-        std::filesystem::copy_file(SourceData(MbListFileName(family)), s.dir / MbListFileName(family));
+        std::filesystem::copy_file(SourceData(MbListFileName(family)),
+                                   s.dir / MbListFileName(family));
     }
     ASSERT_EQ(LoadMbList(s.p, "ENE"), 0);
     const auto ene = s.p.form.Items("ComboBox_MB");
@@ -210,12 +211,14 @@ TEST(ParseNuvotonPins, DefaultParsedOrFormatError) {
     auto& pins = s.p.State<NuvotonPinMap>();
     EXPECT_EQ(ParseNuvotonPins(s.p, "FFC_PINS=26 JENK=5 TCK=14 TMS=15 TDI=16 TDO=8"),
               NuvParse::NuvParsed);
-    EXPECT_EQ((std::array<int, 6>{pins.FFC_PINS, pins.JENK, pins.TCK, pins.TMS, pins.TDI, pins.TDO}),
-              (std::array<int, 6>{26, 5, 14, 15, 16, 8}));
+    EXPECT_EQ(
+        (std::array<int, 6>{pins.FFC_PINS, pins.JENK, pins.TCK, pins.TMS, pins.TDI, pins.TDO}),
+        (std::array<int, 6>{26, 5, 14, 15, 16, 8}));
     // "default" anywhere wins over the keys.
     EXPECT_EQ(ParseNuvotonPins(s.p, "X default FFC_PINS=26 JENK=5"), NuvParse::NuvDefault);
-    EXPECT_EQ((std::array<int, 6>{pins.FFC_PINS, pins.JENK, pins.TCK, pins.TMS, pins.TDI, pins.TDO}),
-              (std::array<int, 6>{30, 7, 19, 20, 21, 10}));
+    EXPECT_EQ(
+        (std::array<int, 6>{pins.FFC_PINS, pins.JENK, pins.TCK, pins.TMS, pins.TDI, pins.TDO}),
+        (std::array<int, 6>{30, 7, 19, 20, 21, 10}));
     EXPECT_EQ(ParseNuvotonPins(s.p, "Default FFC_PINS=26 JENK=5 TCK=14 TMS=15 TDI=16"),
               NuvParse::NuvFormatError);
     EXPECT_TRUE(s.ui.Entries().empty());
@@ -241,10 +244,10 @@ TEST(UpdateSendSettingsEnable, FollowsModeCableAndBoard) {
     };
     for (const auto& c : cases) {
         ScriptedProgram s;
-        s.p.form.SetItemIndex("CBox_Selector",
-                              static_cast<int>(std::find(kModeItems.begin(), kModeItems.end(),
-                                                         std::string(c.mode)) -
-                                               kModeItems.begin()));
+        s.p.form.SetItemIndex(
+            "CBox_Selector",
+            static_cast<int>(std::find(kModeItems.begin(), kModeItems.end(), std::string(c.mode)) -
+                             kModeItems.begin()));
         s.p.form.SetItems("ComboBox_MB", {"Select MB", "B KSO3=1 KSI4=2 KSI5=3 KSI6=4 KSI7=5"});
         s.p.form.SetItemIndex("ComboBox_MB", c.boardItem);
         s.p.form.SetItemIndex("ComboBox_FFC", c.cableItem);
@@ -281,13 +284,14 @@ protected:
 
 TEST_F(SolderWindowTest, OpensOnceBothSolderingAndABoardAreChosen) {
     EXPECT_EQ(s.p().form.Text("KSO3"), "KSO3");  // design-time caption
-    Cable(1);  // "Use soldering wires" before a board
+    Cable(1);                                    // "Use soldering wires" before a board
     EXPECT_FALSE(Shown());
     Board(1);
     ASSERT_TRUE(Shown());
     EXPECT_TRUE(s.p().form.Enabled("BitBtn_SendSettings"));
     EXPECT_FALSE(s.p().form.Enabled("CheckBox_OneToOne"));
-    EXPECT_EQ(s.p().form.Text("Label_MB_NAME"), "LA-8681P (JKB1) KSO3=5 KSI4=4 KSI7=2 KSI6=3 KSI5=6");
+    EXPECT_EQ(s.p().form.Text("Label_MB_NAME"),
+              "LA-8681P (JKB1) KSO3=5 KSI4=4 KSI7=2 KSI6=3 KSI5=6");
     EXPECT_EQ(s.p().form.Text("KSO3"), "to 5");
     EXPECT_EQ(s.p().form.Text("KSI4"), "to 4");
     EXPECT_EQ(s.p().form.Text("KSI5"), "to 6");

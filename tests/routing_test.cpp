@@ -1,11 +1,12 @@
 // CPLD routing: signal codes, mirroring, the register write orders as bytes
 // on the wire, the external-board probe and supply.
+#include "wiring/routing.h"
+
 #include <gtest/gtest.h>
 
 #include "link/protocol.h"
 #include "tests/wiring_support.h"
 #include "wiring/ext_board.h"
-#include "wiring/routing.h"
 
 namespace zjig::test {
 namespace {
@@ -26,10 +27,10 @@ TEST(RouteSignal, SignalCodesAndReadBack) {
         const char* signal;
         bool high, low;
     };
-    for (const Case& c : {Case{"CLK_ENE", false, false}, Case{"TMS", false, false},
-                          Case{"D_TO_ENE", false, true}, Case{"TCK", false, true},
-                          Case{"CS_ENE", true, false}, Case{"TDI_to_NUV", true, false},
-                          Case{"ZERO", true, true}}) {
+    for (const Case& c :
+         {Case{"CLK_ENE", false, false}, Case{"TMS", false, false}, Case{"D_TO_ENE", false, true},
+          Case{"TCK", false, true}, Case{"CS_ENE", true, false}, Case{"TDI_to_NUV", true, false},
+          Case{"ZERO", true, true}}) {
         CpldRouting r;
         RouteSignal(r, c.signal, 10);  // byte 1, bit 1
         EXPECT_EQ(r.driveMask, (Mask{0, 0x02, 0, 0})) << c.signal;
@@ -100,20 +101,38 @@ TEST(WriteRouting, OrdersAAndBOnTheWire) {
     {
         ScriptedProgram s;
         WriteRouting(s.p.link, r, WriteOrder::A);
-        EXPECT_EQ(s.driver.written,
-                  RegisterFrames({{36, 0x31}, {32, 0x21}, {37, 0x32}, {33, 0x22}, {38, 0x33},
-                                  {34, 0x23}, {39, 0x34}, {35, 0x24}, {16, 0x11}, {17, 0x12},
-                                  {18, 0x13}, {19, 0x14}, {64, 0x85}}));
+        EXPECT_EQ(s.driver.written, RegisterFrames({{36, 0x31},
+                                                    {32, 0x21},
+                                                    {37, 0x32},
+                                                    {33, 0x22},
+                                                    {38, 0x33},
+                                                    {34, 0x23},
+                                                    {39, 0x34},
+                                                    {35, 0x24},
+                                                    {16, 0x11},
+                                                    {17, 0x12},
+                                                    {18, 0x13},
+                                                    {19, 0x14},
+                                                    {64, 0x85}}));
         // Every write waited for its acknowledgement.
         EXPECT_TRUE(s.driver.rx.empty());
     }
     {
         ScriptedProgram s;
         WriteRouting(s.p.link, r, WriteOrder::B);
-        EXPECT_EQ(s.driver.written,
-                  RegisterFrames({{64, 0x85}, {36, 0x31}, {32, 0x21}, {37, 0x32}, {33, 0x22},
-                                  {38, 0x33}, {34, 0x23}, {39, 0x34}, {35, 0x24}, {16, 0x11},
-                                  {17, 0x12}, {18, 0x13}, {19, 0x14}}));
+        EXPECT_EQ(s.driver.written, RegisterFrames({{64, 0x85},
+                                                    {36, 0x31},
+                                                    {32, 0x21},
+                                                    {37, 0x32},
+                                                    {33, 0x22},
+                                                    {38, 0x33},
+                                                    {34, 0x23},
+                                                    {39, 0x34},
+                                                    {35, 0x24},
+                                                    {16, 0x11},
+                                                    {17, 0x12},
+                                                    {18, 0x13},
+                                                    {19, 0x14}}));
     }
 }
 
@@ -128,8 +147,8 @@ TEST(WriteRouting, AMissingAcknowledgementEndsTheWait) {
     EXPECT_EQ(frames, 5);
 }
 
-const std::vector<uint8_t> kProbe = {'S', 'R', 'S', 'W', 16, 0x01, 'S', 'W', 19, 0x80,
-                                     'S', 'W', 64, 0xA0, 'S', 'r', 'S', 'R'};
+const std::vector<uint8_t> kProbe = {'S',  'R', 'S', 'W', 16,   0x01, 'S', 'W', 19,
+                                     0x80, 'S', 'W', 64,  0xA0, 'S',  'r', 'S', 'R'};
 
 TEST(SendExtBoardSettings, ProbeAnswersGiveTheOrientation) {
     struct Case {
@@ -142,7 +161,8 @@ TEST(SendExtBoardSettings, ProbeAnswersGiveTheOrientation) {
         {0xFF, 0x3F, kExtMirrored, nullptr},
         {0xFC, 0x3F, kExtFault, "\n External board fault (jmp 1-2 and 31-32)!\n\n"},
         {0xFF, 0xFF, kExtNotFound, "\n External board not found/connected!\n\n"},
-        {0xFE, 0x7F, kExtNotFound, "\n External board not found/connected!\n\n"},  // one contact of each pair
+        {0xFE, 0x7F, kExtNotFound,
+         "\n External board not found/connected!\n\n"},  // one contact of each pair
     };
     for (const Case& c : cases) {
         ScriptedProgram s;
@@ -217,14 +237,14 @@ TEST(SendExtBoardSettings, IteBoardFramesSupplyOffAndAnswer) {
         ASSERT_TRUE(SendExtBoardSettings(s.p, kExtBoardIte)) << mirrored;
         auto m = [&](int c) { return static_cast<uint8_t>(mirrored ? 33 - c : c); };
         const std::vector<std::vector<uint8_t>> expected = {
-            {'T', 'S'},         {'I', 'N', m(4)},   {'D', 'S', m(5)},   {'A', 'S', m(3)},
-            {'W', 'R', m(6)},   {'B', 'L', m(22)},  {'d', '0', m(32)},  {'d', '1', m(31)},
-            {'d', '2', m(30)},  {'d', '3', m(29)},  {'d', '4', m(28)},  {'d', '5', m(27)},
-            {'d', '6', m(26)},  {'d', '7', m(25)},  {'P', 'W', m(20)},  {'R', 'S', m(11)},
-            {'Q', 'Q', 0x51},   {'T', '0'}};
+            {'T', 'S'},        {'I', 'N', m(4)},  {'D', 'S', m(5)},  {'A', 'S', m(3)},
+            {'W', 'R', m(6)},  {'B', 'L', m(22)}, {'d', '0', m(32)}, {'d', '1', m(31)},
+            {'d', '2', m(30)}, {'d', '3', m(29)}, {'d', '4', m(28)}, {'d', '5', m(27)},
+            {'d', '6', m(26)}, {'d', '7', m(25)}, {'P', 'W', m(20)}, {'R', 'S', m(11)},
+            {'Q', 'Q', 0x51},  {'T', '0'}};
         ASSERT_GE(frames.size(), expected.size());
-        EXPECT_EQ(std::vector<std::vector<uint8_t>>(frames.end() - static_cast<long>(expected.size()),
-                                                    frames.end()),
+        EXPECT_EQ(std::vector<std::vector<uint8_t>>(
+                      frames.end() - static_cast<long>(expected.size()), frames.end()),
                   expected);
         EXPECT_EQ(s.p.State<ItePinMap>().KSI4, 13);  // left as it was
         EXPECT_EQ(s.p.State<ItePinMap>().INIT, m(4));
@@ -270,7 +290,9 @@ TEST(ExtBoardPowerIte, FirmwareFramesAndAnswers) {
     ScriptedProgram s;
     std::vector<uint8_t> answers = {'x', 'y', 'z'};
     size_t n = 0;
-    s.driver.onWrite = [&](ScriptDriver& d, const std::vector<uint8_t>&) { d.rx.push_back(answers[n++]); };
+    s.driver.onWrite = [&](ScriptDriver& d, const std::vector<uint8_t>&) {
+        d.rx.push_back(answers[n++]);
+    };
     EXPECT_EQ(ExtBoardPowerIte(s.p, "ON"), 'y');  // the answer to 'T' '2'
     EXPECT_EQ(ExtBoardPowerIte(s.p, "OFF"), 'z');
     EXPECT_EQ(s.driver.written, (std::vector<uint8_t>{'T', '1', 'T', '2', 'T', '0'}));

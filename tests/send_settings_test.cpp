@@ -2,6 +2,8 @@
 // chosen line, cable and 1-to-1 box become CPLD registers, ITE pin frames or
 // external-board settings, every outcome is reported, and the simulated board
 // answers only when the routing brings each signal to where it expects it.
+#include "wiring/send_settings.h"
+
 #include <gtest/gtest.h>
 
 #include "link/protocol.h"
@@ -9,7 +11,6 @@
 #include "tests/wiring_support.h"
 #include "wiring/ext_board.h"
 #include "wiring/routing.h"
-#include "wiring/send_settings.h"
 
 namespace zjig::test {
 namespace {
@@ -121,10 +122,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cables, EneCable,
     ::testing::Values(CableCase{"30 pin", true, 30, false, true},
                       CableCase{"30 pin", false, 30, true, true},
-                      CableCase{"24 pin", true, 30, false, true},  // straight: any size fits
-                      CableCase{"24 pin", false, 30, true, false},  // mirrored, wrong size
-                      CableCase{"30 pin", true, 30, true, false},   // box ticked, cable mirrored
-                      CableCase{"30 pin", false, 30, false, false}, // box unticked, cable straight
+                      CableCase{"24 pin", true, 30, false, true},    // straight: any size fits
+                      CableCase{"24 pin", false, 30, true, false},   // mirrored, wrong size
+                      CableCase{"30 pin", true, 30, true, false},    // box ticked, cable mirrored
+                      CableCase{"30 pin", false, 30, false, false},  // box unticked, cable straight
                       CableCase{"24 pin", false, 24, true, true},
                       CableCase{"32 pin", false, 32, true, true}));
 
@@ -155,7 +156,8 @@ TEST_F(SendSettings, EneSolderedWiresOnlyResetTheCpld) {
 }
 
 TEST_F(SendSettings, EneContactBeyondTheCableIsRefusedAfterOpeningTheLink) {
-    List("ENE", "Big KSO3=25 KSI4=5 KSI7=2 KSI6=3 KSI5=6\nSmall KSO3=24 KSI4=5 KSI7=2 KSI6=3 KSI5=6\n");
+    List("ENE",
+         "Big KSO3=25 KSI4=5 KSI7=2 KSI6=3 KSI5=6\nSmall KSO3=24 KSI4=5 KSI7=2 KSI6=3 KSI5=6\n");
     Choose(p(), "ENE  (KB90XX)", 1, "24 pin", true);
     Send();
     EXPECT_TRUE(s.ui.HasEntry("Please select big pins FFC!\n", colors::Red));
@@ -198,13 +200,17 @@ TEST_F(SendSettings, MalformedValueShowsAnErrorBoxAndSendsNothingMore) {
     const Case cases[] = {
         {"ENE", "ENE  (KB90XX)", "Bad KSO3=18 KSI4=x5 KSI7=2 KSI6=3 KSI5=6", "KSI4=", {'B'}},
         {"ENE", "ENE  (KB90XX)", "Bad KSO3=18 KSI4=5 KSI7=2 KSI6=3 KSI5=", "KSI5=", {'B'}},
-        {"ITE", "ITE  (IT8XXX)",
+        {"ITE",
+         "ITE  (IT8XXX)",
          "Bad PD0=1 PD1=2 PD2=3 PD3=4 PD4=5 PD5=6 PD6=7 PD7=8 BUSY=1, STB=27 AFD=28 INIT=29 "
          "SLIN=30 KSI4=13 KSI5=14",
          "BUSY=",
          {'B'}},
         // The Nuvoton sequence resets the CPLD before it parses the line.
-        {"NUVOTON", "Nuvoton JTAG", "Bad FFC_PINS=30 JENK=7 TCK=1x TMS=20 TDI=21 TDO=10", "TCK=",
+        {"NUVOTON",
+         "Nuvoton JTAG",
+         "Bad FFC_PINS=30 JENK=7 TCK=1x TMS=20 TDI=21 TDO=10",
+         "TCK=",
          {'B', 'S', 'R', 'J', 'S'}},
     };
     for (const Case& c : cases) {
@@ -247,8 +253,8 @@ TEST_F(SendSettings, NuvotonJtagDefaultPinoutStraightAndMirrored) {
     const std::string plus = " " + std::string(31, '+') + "\n";
     EXPECT_TRUE(s.ui.HasEntry("Settings for NUVOTON send\n\n", colors::Blue));
     EXPECT_TRUE(s.ui.HasEntry(plus, colors::Red));
-    EXPECT_TRUE(s.ui.HasEntry(" Now \n Please connect the power supply\n to the motherboard, then click\n",
-                              colors::Red));
+    EXPECT_TRUE(s.ui.HasEntry(
+        " Now \n Please connect the power supply\n to the motherboard, then click\n", colors::Red));
     EXPECT_TRUE(s.ui.HasEntry(" *Check connection*\n", colors::Blue));
     EXPECT_TRUE(s.ui.HasEntry(plus + "\n", colors::Red));
     EXPECT_TRUE(p().SettingsSent);
@@ -269,12 +275,14 @@ TEST_F(SendSettings, NuvotonJtagDefaultPinoutStraightAndMirrored) {
 }
 
 TEST_F(SendSettings, NuvotonJtagOwnPinoutAndFormatError) {
-    List("NUVOTON", "Board FFC_PINS=26 JENK=5 TCK=14 TMS=15 TDI=16 TDO=8\n"
-                    "No TDO FFC_PINS=30 JENK=7 TCK=19 TMS=20 TDI=21\n");
+    List("NUVOTON",
+         "Board FFC_PINS=26 JENK=5 TCK=14 TMS=15 TDI=16 TDO=8\n"
+         "No TDO FFC_PINS=30 JENK=7 TCK=19 TMS=20 TDI=21\n");
     SelectMode(p(), "Nuvoton JTAG");
     p().form.SetItemIndex("ComboBox_MB", 1);
     Send();
-    EXPECT_TRUE(s.ui.HasEntry("Board FFC_PINS=26 JENK=5 TCK=14 TMS=15 TDI=16 TDO=8\n", colors::Black));
+    EXPECT_TRUE(
+        s.ui.HasEntry("Board FFC_PINS=26 JENK=5 TCK=14 TMS=15 TDI=16 TDO=8\n", colors::Black));
     EXPECT_TRUE(s.ui.HasEntry("Selected 26 pin FFC (TYPE B)\n", colors::Blue));
     EXPECT_EQ(Cpld(), (CpldPicture{{{5, 3}, {14, 1}, {15, 0}, {16, 2}}, 8}));
     EXPECT_FALSE(sim::NuvotonJtagReachable(jig()));  // not this bench's wiring
@@ -283,8 +291,9 @@ TEST_F(SendSettings, NuvotonJtagOwnPinoutAndFormatError) {
     p().form.SetItemIndex("ComboBox_MB", 2);
     Send();
     EXPECT_TRUE(s.ui.HasEntry("No TDO FFC_PINS=30 JENK=7 TCK=19 TMS=20 TDI=21\n", colors::Black));
-    EXPECT_TRUE(s.ui.HasEntry("Error settings format -> No TDO FFC_PINS=30 JENK=7 TCK=19 TMS=20 TDI=21\n\n",
-                              colors::Red));
+    EXPECT_TRUE(
+        s.ui.HasEntry("Error settings format -> No TDO FFC_PINS=30 JENK=7 TCK=19 TMS=20 TDI=21\n\n",
+                      colors::Red));
     EXPECT_EQ(Wire(), (std::vector<uint8_t>{'B', 'S', 'R', 'J', 'S', 'O'}));
     EXPECT_FALSE(p().SettingsSent);
     EXPECT_EQ(Result(), Outcome::Failed);
@@ -299,10 +308,9 @@ TEST_F(SendSettings, IteStraightHandsTheContactsToTheFirmware) {
     ASSERT_TRUE(p().form.Enabled("BitBtn_SendSettings"));
     Send();
     const auto fw = sim::IteFirmwareState(jig());
-    EXPECT_EQ(fw.framesSeen,
-              (std::vector<std::string>{"IN=29", "DS=28", "AS=30", "WR=27", "K4=13", "K5=14", "BL=11",
-                                        "d0=1", "d1=2", "d2=3", "d3=4", "d4=5", "d5=6", "d6=7",
-                                        "d7=8"}));
+    EXPECT_EQ(fw.framesSeen, (std::vector<std::string>{"IN=29", "DS=28", "AS=30", "WR=27", "K4=13",
+                                                       "K5=14", "BL=11", "d0=1", "d1=2", "d2=3",
+                                                       "d3=4", "d4=5", "d5=6", "d6=7", "d7=8"}));
     EXPECT_TRUE(sim::IteReachable(jig()));
     EXPECT_TRUE(s.ui.HasEntry("Settings sent successfully!\n", colors::Black));
     EXPECT_TRUE(s.ui.HasEntry(
@@ -417,7 +425,8 @@ TEST_P(ExternalBoardSettings, BoardAnswersOnlyWithItsSupplyOn) {
     EXPECT_TRUE(LinkClosed());
 
     auto reachable = [&] {
-        return c.type == SimExtType::Ene ? sim::EneReachable(jig()) : sim::NuvotonSpiReachable(jig());
+        return c.type == SimExtType::Ene ? sim::EneReachable(jig())
+                                         : sim::NuvotonSpiReachable(jig());
     };
     EXPECT_FALSE(reachable());  // unpowered
     ASSERT_TRUE(OpenJigLink(p(), false));
@@ -488,7 +497,8 @@ TEST_F(SendSettings, ExternalIteBoardThroughTheFirmware) {
         Fire(p(), "RadioGroup_EXT_BOARDClick");
         p().State<ItePinMap>().flash192 = true;
         Send();
-        EXPECT_TRUE(s.ui.HasEntry("Settings for external board sent successfully!\n", colors::Black));
+        EXPECT_TRUE(
+            s.ui.HasEntry("Settings for external board sent successfully!\n", colors::Black));
         EXPECT_FALSE(p().State<ItePinMap>().flash192);
         EXPECT_TRUE(sim::IteFirmwareState(jig()).pinsHeld);
         EXPECT_FALSE(sim::IteReachable(jig()));  // the settings leave the supply off
@@ -522,8 +532,7 @@ TEST_F(SendSettings, LostJigEndsTheTransferWithAUsableWindow) {
     // The JIG vanishes after the version request and the CPLD reset.
     jig().Serial()->UnplugAfterHostBytes(jig().Serial()->HostBytesWritten() + 3);
     Send();
-    EXPECT_NE(s.ui.LogText(colors::Red).find("disconnected"), std::string::npos)
-        << s.ui.LogText();
+    EXPECT_NE(s.ui.LogText(colors::Red).find("disconnected"), std::string::npos) << s.ui.LogText();
     EXPECT_FALSE(p().SettingsSent);
     EXPECT_FALSE(p().form.Enabled("BitBtn_READ"));
     EXPECT_TRUE(p().CurrentJob.Is("NONE"));
@@ -538,7 +547,8 @@ TEST_F(SendSettings, RegistersTheListHookAndTheNamedHandlers) {
     ASSERT_TRUE(p().modes.loadMbList);
     for (const char* label : {"KSO3", "KSI4", "KSI5", "KSI6", "KSI7"})
         EXPECT_EQ(p().form.Text(label), label);
-    EXPECT_EQ(p().form.Text("Label_MB_NAME"), "LA-8681P (JKB1) KSO3=18 KSI4=5 KSI7=2 KSI6=3 KSI5=6");
+    EXPECT_EQ(p().form.Text("Label_MB_NAME"),
+              "LA-8681P (JKB1) KSO3=18 KSI4=5 KSI7=2 KSI6=3 KSI5=6");
 }
 
 }  // namespace

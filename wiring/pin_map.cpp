@@ -10,15 +10,14 @@
 namespace zjig {
 
 std::array<uint8_t*, 15> ItePinMap::Contacts() {
-    return {&INIT, &AFD,   &SLIN,  &STB,  &KSI4,  &KSI5,  &BUSY,  &PD[0],
+    return {&INIT,  &AFD,   &SLIN,  &STB,   &KSI4,  &KSI5,  &BUSY, &PD[0],
             &PD[1], &PD[2], &PD[3], &PD[4], &PD[5], &PD[6], &PD[7]};
 }
 
 MbListFormatError::MbListFormatError(const std::string& line, const std::string& key,
                                      const std::string& problem)
-    : std::runtime_error("Format error in the motherboard list.\n\nLine: \"" + line +
-                         "\"\nKey \"" + key + "\": " + problem +
-                         "\n\nPlease correct this line of the list file."),
+    : std::runtime_error("Format error in the motherboard list.\n\nLine: \"" + line + "\"\nKey \"" +
+                         key + "\": " + problem + "\n\nPlease correct this line of the list file."),
       line_(line),
       key_(key) {}
 
@@ -84,10 +83,10 @@ int ParseEnePins(Program& p) {
         uint8_t* value;
     };
     const Field fields[] = {{"KSO3=", &pins.KSO3},
-                           {"KSI4=", &pins.KSI4},
-                           {"KSI5=", &pins.KSI5},
-                           {"KSI6=", &pins.KSI6},
-                           {"KSI7=", &pins.KSI7}};
+                            {"KSI4=", &pins.KSI4},
+                            {"KSI5=", &pins.KSI5},
+                            {"KSI6=", &pins.KSI6},
+                            {"KSI7=", &pins.KSI7}};
     for (const auto& f : fields) {
         auto v = ExtractPinValue(line, f.key);
         if (!v) return 1;
@@ -109,12 +108,11 @@ bool ParseItePins(Program& p, const std::string& line) {
         const char* key;
         uint8_t* value;
     };
-    const Field fields[] = {
-        {"PD0=", &pins.PD[0]}, {"PD1=", &pins.PD[1]}, {"PD2=", &pins.PD[2]},
-        {"PD3=", &pins.PD[3]}, {"PD4=", &pins.PD[4]}, {"PD5=", &pins.PD[5]},
-        {"PD6=", &pins.PD[6]}, {"PD7=", &pins.PD[7]}, {"BUSY=", &pins.BUSY},
-        {"STB=", &pins.STB},   {"AFD=", &pins.AFD},   {"INIT=", &pins.INIT},
-        {"SLIN=", &pins.SLIN}, {"KSI4=", &pins.KSI4}, {"KSI5=", &pins.KSI5}};
+    const Field fields[] = {{"PD0=", &pins.PD[0]}, {"PD1=", &pins.PD[1]}, {"PD2=", &pins.PD[2]},
+                            {"PD3=", &pins.PD[3]}, {"PD4=", &pins.PD[4]}, {"PD5=", &pins.PD[5]},
+                            {"PD6=", &pins.PD[6]}, {"PD7=", &pins.PD[7]}, {"BUSY=", &pins.BUSY},
+                            {"STB=", &pins.STB},   {"AFD=", &pins.AFD},   {"INIT=", &pins.INIT},
+                            {"SLIN=", &pins.SLIN}, {"KSI4=", &pins.KSI4}, {"KSI5=", &pins.KSI5}};
     for (const auto& f : fields) {
         const uint8_t v = ReadPinValue(line, f.key);
         if (v == 0) {
@@ -128,8 +126,9 @@ bool ParseItePins(Program& p, const std::string& line) {
     pins.flashKb = 128;
     if (Has(line, "FLASH=192")) {
         pins.flashKb = 192;
-        AppendLog(p, "Warning! Selected FLASH ITE size " + std::to_string(pins.flashKb.load()) + "KB\n",
-                  colors::Red);
+        AppendLog(
+            p, "Warning! Selected FLASH ITE size " + std::to_string(pins.flashKb.load()) + "KB\n",
+            colors::Red);
         pins.flash192 = true;
     }
     return true;
@@ -144,8 +143,8 @@ NuvParse ParseNuvotonPins(Program& p, const std::string& line) {
         uint8_t* value;
     };
     const Field fields[] = {{"FFC_PINS=", &pins.FFC_PINS}, {"JENK=", &pins.JENK},
-                           {"TCK=", &pins.TCK},           {"TMS=", &pins.TMS},
-                           {"TDI=", &pins.TDI},           {"TDO=", &pins.TDO}};
+                            {"TCK=", &pins.TCK},           {"TMS=", &pins.TMS},
+                            {"TDI=", &pins.TDI},           {"TDO=", &pins.TDO}};
     for (const auto& f : fields) {
         auto v = ExtractPinValue(line, f.key);
         if (!v) return NuvParse::NuvFormatError;

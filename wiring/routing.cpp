@@ -15,9 +15,7 @@ bool ContactBit(uint8_t contact, int& byteIndex, uint8_t& bit) {
     return true;
 }
 
-uint8_t MirrorContact(uint8_t contact, uint8_t n) {
-    return static_cast<uint8_t>(n - contact + 1);
-}
+uint8_t MirrorContact(uint8_t contact, uint8_t n) { return static_cast<uint8_t>(n - contact + 1); }
 
 void ClearRouting(CpldRouting& r) {
     r.driveMask.fill(0);
@@ -100,7 +98,7 @@ void RouteNuvotonJtag(Program& p) {
 
 uint8_t OrientationFromLevels(const std::array<uint8_t, 4>& levels) {
     uint8_t o = kExtNotFound;
-    if ((levels[3] & 0xC0) == 0) o = kExtMirrored;          // contacts 31, 32 low
+    if ((levels[3] & 0xC0) == 0) o = kExtMirrored;                            // contacts 31, 32 low
     if ((levels[0] & 0x03) == 0) o = static_cast<uint8_t>(o + kExtStraight);  // contacts 1, 2 low
     return o;
 }

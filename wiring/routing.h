@@ -92,7 +92,8 @@ struct ExtIteContacts {
     std::array<uint8_t, 8> pd;
     uint8_t pw, rs;
 };
-inline constexpr ExtIteContacts kExtIteBoard{4, 5, 3, 6, 22, {32, 31, 30, 29, 28, 27, 26, 25}, 20, 11};
+inline constexpr ExtIteContacts kExtIteBoard{4,  5, 3, 6, 22, {32, 31, 30, 29, 28, 27, 26, 25},
+                                             20, 11};
 
 // Orientation from the four contact-level bytes of the probe.
 uint8_t OrientationFromLevels(const std::array<uint8_t, 4>& levels);

@@ -25,9 +25,9 @@ void Refuse(Program& p) {
 
 void LogUserSelect(Program& p, bool straight, uint8_t n, const std::string& line) {
     AppendLog(p, "User select   --> ", colors::Black);
-    AppendLog(p, std::string(straight ? "1 to 1" : "mirrored") + " (" + std::to_string(n) +
-                     " pin FFC)\n",
-              colors::Blue);
+    AppendLog(
+        p, std::string(straight ? "1 to 1" : "mirrored") + " (" + std::to_string(n) + " pin FFC)\n",
+        colors::Blue);
     AppendLog(p, line + "\n", colors::Blue);
 }
 

@@ -151,7 +151,8 @@ bool IteReachableIn(const SimBench& bench, const SimIteFirmware& fw) {
 std::array<uint8_t, 4> ContactLevels(const SimBench& bench, const Cpld& cpld) {
     const bool testDrive = cpld.Register(64) & 0x20;
     std::array<bool, 33> low{};
-    for (uint8_t c = 1; c <= 32; ++c) low[c] = cpld.Drives(c, kZero) || (testDrive && cpld.Bit(16, c));
+    for (uint8_t c = 1; c <= 32; ++c)
+        low[c] = cpld.Drives(c, kZero) || (testDrive && cpld.Bit(16, c));
     if (bench.attached == SimBench::Attached::ExternalBoard) {
         const SimExternalBoard& b = bench.external;
         auto jumper = [&](uint8_t x, uint8_t y) {
