@@ -3,12 +3,14 @@
 #include "app/program.h"
 #include "chips/edid/edid.h"
 #include "maintenance/firmware_update.h"
+#include "wiring/send_settings.h"
 
 namespace zjig {
 
 void RegisterSubsystems(Program& p) {
     RegisterFirmwareUpdate(p);
     RegisterEdid(p);
+    RegisterWiring(p);
 }
 
 }  // namespace zjig

@@ -3,12 +3,14 @@
 #include "sim/edid/sim_edid.h"
 #include "sim/maintenance/bootloader.h"
 #include "sim/sim_jig.h"
+#include "sim/wiring/board_model.h"
 
 namespace zjig::sim {
 
 void InstallSimModules(SimJig& jig) {
     InstallBootloader(jig);
     InstallSimEdid(jig);
+    InstallWiringSim(jig);
 }
 
 }  // namespace zjig::sim
