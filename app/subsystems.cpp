@@ -1,11 +1,12 @@
 #include "app/subsystems.h"
 
 #include "app/program.h"
+#include "keyboard/keyboard_test.h"
 
 namespace zjig {
 
 void RegisterSubsystems(Program& p) {
-    (void)p;
+    RegisterKeyboard(p);
 }
 
 }  // namespace zjig

@@ -1,11 +1,12 @@
 #include "sim/bench.h"
 
+#include "sim/keyboard/sim_keyboard.h"
 #include "sim/sim_jig.h"
 
 namespace zjig::sim {
 
 void InstallSimModules(SimJig& jig) {
-    (void)jig;
+    InstallKeyboardSim(jig);
 }
 
 }  // namespace zjig::sim
