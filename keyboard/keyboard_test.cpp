@@ -317,6 +317,7 @@ private:
             AppendLog(p_, failure_, colors::Red);
         }
         AppendLog(p_, "Keyboard testing stop.\n", colors::Blue);
+        if (!lost_) Drain();
         // The link is closed and the window put back before the job lets go
         // of CurrentJob: once it is "NONE" a new operation may open the link.
         CloseJigLink(p_);
@@ -329,6 +330,7 @@ private:
 
     // The JIG is gone: the test stops.
     bool Lost() {
+        lost_ = true;
         p_.TimeoutFlag.Set("ERROR");
         if (failure_.empty())
             failure_ = "The JIG was disconnected during the keyboard test.\n";
@@ -476,6 +478,33 @@ private:
         RequestScan();
     }
 
+    // One scan request is always outstanding when the loop ends. Its report
+    // is let through (for a short while) and everything left is purged, so
+    // that the next operation on this JIG does not read it as its answer.
+    void Drain() {
+        if (!link_.isOpen) return;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainMs);
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || buffer_.Check() != ReportBuffer::State::Incomplete) break;
+            uint32_t rx = 0;
+            if (p_.driver.WaitForQueue(link_.handle, 1, static_cast<uint32_t>(left.count()), rx) !=
+                FtStatus::Ok)
+                return;
+            uint8_t chunk[512];
+            while (rx > 0) {
+                uint32_t got = 0;
+                const uint32_t n = std::min<uint32_t>(rx, sizeof chunk);
+                if (p_.driver.Read(link_.handle, chunk, n, got) != FtStatus::Ok) return;
+                buffer_.Append(chunk, got);
+                if (got < n) break;
+                rx -= got;
+            }
+        }
+        p_.driver.Purge(link_.handle, kPurgeRx | kPurgeTx);
+    }
+
     void RequestScan() {
         SendJigCommand(link_, "ByteSendNoReadByte", 'U');
         k_.timer.Enable();
@@ -487,6 +516,8 @@ private:
     ReportBuffer buffer_;
     std::string waitingFor_ = "keyboard scan report";
     std::string failure_;  // the red line when the test ends by a failure
+    bool lost_ = false;    // the device is gone
+    static constexpr uint32_t kDrainMs = 200;
 };
 
 }  // namespace
