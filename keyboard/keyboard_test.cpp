@@ -261,6 +261,7 @@ private:
         link_.context = "keyboard test";
         try {
             SendJigCommand(link_, "RESET_ALTERA");
+            lastRequest_ = std::chrono::steady_clock::now();
             SendJigCommand(link_, "ByteSendNoReadByte", 'U');
         } catch (const JigNoAnswer& e) {
             failure_ = e.DeviceGone()
@@ -479,11 +480,12 @@ private:
     }
 
     // One scan request is always outstanding when the loop ends. Its report
-    // is let through (for a short while) and everything left is purged, so
-    // that the next operation on this JIG does not read it as its answer.
+    // is let through (until kDrainMs after the request) and everything left is
+    // purged, so that the next operation on this JIG does not read it as its
+    // answer.
     void Drain() {
         if (!link_.isOpen) return;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainMs);
+        const auto until = lastRequest_ + std::chrono::milliseconds(kDrainMs);
         for (;;) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(
                 until - std::chrono::steady_clock::now());
@@ -506,6 +508,7 @@ private:
     }
 
     void RequestScan() {
+        lastRequest_ = std::chrono::steady_clock::now();
         SendJigCommand(link_, "ByteSendNoReadByte", 'U');
         k_.timer.Enable();
     }
@@ -517,6 +520,7 @@ private:
     std::string waitingFor_ = "keyboard scan report";
     std::string failure_;  // the red line when the test ends by a failure
     bool lost_ = false;    // the device is gone
+    std::chrono::steady_clock::time_point lastRequest_{};
     static constexpr uint32_t kDrainMs = 200;
 };
 
