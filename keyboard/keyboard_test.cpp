@@ -185,7 +185,8 @@ void RegisterKeyboard(Program& p) {
 
 void PaintAllPairs(Program& p, Rgb color) {
     for (int i = 1; i < kKeyboardContacts; ++i)
-        for (int j = i + 1; j <= kKeyboardContacts; ++j) p.form.SetColor(KeyboardShapeName(i, j), color);
+        for (int j = i + 1; j <= kKeyboardContacts; ++j)
+            p.form.SetColor(KeyboardShapeName(i, j), color);
 }
 
 void StartKeyboardTest(Program& p) {

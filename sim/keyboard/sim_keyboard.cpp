@@ -14,7 +14,9 @@ constexpr int kContacts = 32;
 constexpr uint8_t kGroup = '>';
 constexpr uint8_t kEnd = '&';
 
-bool Valid(const ContactPair& p) { return p.first >= 1 && p.second <= kContacts && p.first < p.second; }
+bool Valid(const ContactPair& p) {
+    return p.first >= 1 && p.second <= kContacts && p.first < p.second;
+}
 }  // namespace
 
 ContactPair MakePair(int a, int b) { return a < b ? ContactPair{a, b} : ContactPair{b, a}; }
@@ -188,7 +190,8 @@ void InstallKeyboardSim(SimJig& jig) {
         const auto& bytes = answer.bytes;
         if (answer.splitAt && *answer.splitAt < bytes.size()) {
             j.Send(bytes.data(), *answer.splitAt);
-            serial.DeviceDelay(std::chrono::duration_cast<std::chrono::microseconds>(answer.splitDelay));
+            serial.DeviceDelay(
+                std::chrono::duration_cast<std::chrono::microseconds>(answer.splitDelay));
             j.Send(bytes.data() + *answer.splitAt, bytes.size() - *answer.splitAt);
         } else {
             j.Send(bytes);
