@@ -4,6 +4,7 @@
 #include "chips/edid/edid.h"
 #include "maintenance/firmware_update.h"
 #include "wiring/send_settings.h"
+#include "keyboard/keyboard_test.h"
 
 namespace zjig {
 
@@ -11,6 +12,7 @@ void RegisterSubsystems(Program& p) {
     RegisterFirmwareUpdate(p);
     RegisterEdid(p);
     RegisterWiring(p);
+    RegisterKeyboard(p);
 }
 
 }  // namespace zjig

@@ -2,6 +2,7 @@
 
 #include "sim/edid/sim_edid.h"
 #include "sim/maintenance/bootloader.h"
+#include "sim/keyboard/sim_keyboard.h"
 #include "sim/sim_jig.h"
 #include "sim/wiring/board_model.h"
 
@@ -11,6 +12,7 @@ void InstallSimModules(SimJig& jig) {
     InstallBootloader(jig);
     InstallSimEdid(jig);
     InstallWiringSim(jig);
+    InstallKeyboardSim(jig);
 }
 
 }  // namespace zjig::sim

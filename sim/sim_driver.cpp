@@ -103,7 +103,8 @@ FtStatus SimDriver::Settings(FtHandle handle, const std::function<void(HandleInf
 }
 
 FtStatus SimDriver::ResetDevice(FtHandle handle) {
-    return Settings(handle, [](HandleInfo&) {});
+    // A reset of the bridge drops whatever its buffers held.
+    return Settings(handle, [](HandleInfo& i) { i.device->HostPurge(true, true); });
 }
 FtStatus SimDriver::SetBaudRate(FtHandle handle, uint32_t baud) {
     return Settings(handle, [&](HandleInfo& i) { i.baud = baud; });
