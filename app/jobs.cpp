@@ -14,6 +14,8 @@ Jobs::~Jobs() {
 
 void Jobs::Register(int order, std::string name, bool matchContains, JobBody body) {
     std::lock_guard lock(m_);
+    // Registering a name again replaces its body.
+    std::erase_if(rows_, [&](const Row& r) { return r.name == name && r.matchContains == matchContains; });
     Row row{order, std::move(name), matchContains, std::move(body)};
     auto pos = std::upper_bound(rows_.begin(), rows_.end(), row.order,
                                 [](int o, const Row& r) { return o < r.order; });

@@ -49,7 +49,7 @@ public:
     Jobs& operator=(const Jobs&) = delete;
 
     // Adds a row to the job table. A row matches CurrentJob by equality, or
-    // by substring when matchContains is set.
+    // by substring when matchContains is set. A name registered again gets the new body.
     void Register(int order, std::string name, bool matchContains, JobBody body);
     bool HasBody(const std::string& jobName) const;
 
