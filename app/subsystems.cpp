@@ -1,11 +1,12 @@
 #include "app/subsystems.h"
 
 #include "app/program.h"
+#include "chips/ene/ene.h"
 
 namespace zjig {
 
 void RegisterSubsystems(Program& p) {
-    (void)p;
+    RegisterEne(p);
 }
 
 }  // namespace zjig

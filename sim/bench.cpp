@@ -1,11 +1,12 @@
 #include "sim/bench.h"
 
+#include "sim/ene/sim_ene.h"
 #include "sim/sim_jig.h"
 
 namespace zjig::sim {
 
 void InstallSimModules(SimJig& jig) {
-    (void)jig;
+    InstallEneSim(jig);
 }
 
 }  // namespace zjig::sim
