@@ -293,13 +293,14 @@ void EneWriteJob(Program& p) {
         if (std::memcmp(got, want, kEneBlockSize) != 0) {
             size_t i = 0;
             while (got[i] == want[i]) ++i;
-            SendNoAnswer(p, 'X');
-            AppendLog(p, "!!! Data is written incorrectly !!! \n", colors::Red);
+            // Taken before 'X' reuses the transfer buffer.
             char detail[160];
             std::snprintf(detail, sizeof detail,
                           " (first difference at offset 0x%05zX, block %d of %d: written 0x%02X, "
                           "read 0x%02X)\n",
                           offset + i, n, kEneBlocks, want[i], got[i]);
+            SendNoAnswer(p, 'X');
+            AppendLog(p, "!!! Data is written incorrectly !!! \n", colors::Red);
             AppendLog(p, detail, colors::Black);
             st.mismatch = true;
             break;
