@@ -5,6 +5,7 @@
 #include "maintenance/firmware_update.h"
 #include "wiring/send_settings.h"
 #include "keyboard/keyboard_test.h"
+#include "chips/ene/ene.h"
 
 namespace zjig {
 
@@ -13,6 +14,7 @@ void RegisterSubsystems(Program& p) {
     RegisterEdid(p);
     RegisterWiring(p);
     RegisterKeyboard(p);
+    RegisterEne(p);
 }
 
 }  // namespace zjig

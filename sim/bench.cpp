@@ -3,6 +3,7 @@
 #include "sim/edid/sim_edid.h"
 #include "sim/maintenance/bootloader.h"
 #include "sim/keyboard/sim_keyboard.h"
+#include "sim/ene/sim_ene.h"
 #include "sim/sim_jig.h"
 #include "sim/wiring/board_model.h"
 
@@ -13,6 +14,7 @@ void InstallSimModules(SimJig& jig) {
     InstallSimEdid(jig);
     InstallWiringSim(jig);
     InstallKeyboardSim(jig);
+    InstallEneSim(jig);
 }
 
 }  // namespace zjig::sim

@@ -39,16 +39,17 @@ std::vector<uint8_t> SimJig::CommandLog() const {
 }
 
 void SimJig::Run() {
-    for (;;) {
-        uint8_t c = Get();
-        {
-            std::lock_guard lock(logMutex_);
-            commandLog_.push_back(c);
-        }
-        auto it = handlers_.find(c);
-        if (it != handlers_.end()) it->second(*this);
-        // Unknown command bytes are ignored, as the firmware does.
+    for (;;) RunCommand(Get());
+}
+
+void SimJig::RunCommand(uint8_t c) {
+    {
+        std::lock_guard lock(logMutex_);
+        commandLog_.push_back(c);
     }
+    auto it = handlers_.find(c);
+    if (it != handlers_.end()) it->second(*this);
+    // Unknown command bytes are ignored, as the firmware does.
 }
 
 void SimJig::InstallBase() {

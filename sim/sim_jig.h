@@ -42,6 +42,9 @@ public:
     void Send(const std::vector<uint8_t>& bytes) { serial_->DeviceSend(bytes); }
     void Send(const uint8_t* data, size_t n) { serial_->DeviceSend(data, n); }
     void Ack() { Send({kGenericAck}); }
+    // Runs the handler of a command byte as the main loop does (a handler's
+    // own loop that meets a byte it does not know hands it back this way).
+    void RunCommand(uint8_t command);
 
     // ---- the JIG's state, shared with tests (lock State() around use) ----
     std::mutex& StateMutex() { return state_; }
