@@ -168,6 +168,7 @@ TEST(CliRunner, MissingSubsystemsAreRefusedBeforeTheJigIsTouched) {
 TEST(CliRunner, ReadMakesTheChoicesSendsSettingsThenReads) {
     CliBench b;
     b.FakeWiring();
+    b.p().families[Family::Ene].checkBeforeTransfer = [](Program&) { return true; };
     b.p().families[Family::Ene].read = [&](Program& p) {
         if (!ChooseSaveFile(p, "ENE_", ".bin", kEneFilter)) return;
         b.Event("read " + p.files.ImageFileName);

@@ -9,6 +9,7 @@
 #include "app/main_form.h"
 #include "sim/ene/sim_ene.h"
 #include "sim/reach.h"
+#include "sim/wiring/bench_setup.h"
 #include "tests/support/fixture.h"
 
 namespace zjig::test {
@@ -26,16 +27,37 @@ struct EneRig {
     sim::SimEneChip& chip() { return s.jig->Part<sim::SimEneChip>(); }
     std::vector<uint8_t> Wire() const { return s.jig->Serial()->HostWrittenLog(); }
 
-    // The window in the ENE mode with the settings sent (the mode's list
-    // loading belongs to the board wiring; the buttons only read the text).
+    // The window in the ENE mode with the settings sent for the bench's
+    // board (the example list's first line, a 30-contact straight cable), as
+    // a technician does it; the wire log and the log start empty afterwards.
     void MotherboardMode() {
-        p().form.SetItemIndex("CBox_Selector", ItemIndexOf(kModeItems, "ENE  (KB90XX)"));
-        p().SettingsSent = true;
+        CopyExampleList("MB connection ENE.txt");
+        SelectMode(p(), "ENE  (KB90XX)");
+        p().form.SetItemIndex("ComboBox_MB", 1);
+        Fire(p(), "ComboBox_MBClick");
+        p().form.SetItemIndex("ComboBox_FFC", ItemIndexOf(kCableItems, "30 pin"));
+        Fire(p(), "ComboBox_FFCClick");
+        SendSettings();
     }
-    // "External board" with the ENE board type chosen.
+    // "External board" with the ENE board type chosen and its settings sent
+    // to the external ENE board plugged in straight.
     void ExternalMode() {
-        p().form.SetItemIndex("CBox_Selector", ItemIndexOf(kModeItems, "External board"));
+        sim::SetBench(*s.jig, sim::ExternalBench(sim::SimExtType::Ene, false));
+        SelectMode(p(), "External board");
         p().form.SetItemIndex("RadioGroup_EXT_BOARD", 0);
+        Fire(p(), "RadioGroup_EXT_BOARDClick");
+        SendSettings();
+    }
+    void SendSettings() {
+        ASSERT_TRUE(Fire(p(), "BitBtn_SendSettingsClick"));
+        ASSERT_EQ(p().op.outcome, Outcome::Succeeded) << s.ui.LogText();
+        s.jig->Serial()->ClearHostWrittenLog();
+        s.ui.ClearRecords();
+    }
+    void CopyExampleList(const std::string& name) {
+        std::filesystem::copy_file(std::filesystem::path(ZJIG_SOURCE_DIR) / "data" / name,
+                                   s.dir / name,
+                                   std::filesystem::copy_options::overwrite_existing);
     }
     void Unreachable() {
         s.jig->Part<sim::SimReach>().ene = [](const sim::SimJig&) { return false; };
