@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,8 +32,8 @@ namespace {
 
 // Entries inserted in one edit block, and the time one posted flush may
 // spend on the log before it lets the window handle its other events.
-constexpr size_t kEntriesPerBlock = 2048;
-constexpr int kLogBudgetMs = 25;
+constexpr size_t kEntriesPerBlock = 512;
+constexpr int kLogBudgetMs = 20;
 
 QString FromEngine(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -99,7 +100,11 @@ QStringList NameFiltersFromDialogFilter(const std::string& filter) {
     return out;
 }
 
-QtUiPort::QtUiPort(QObject* parent) : QObject(parent) {}
+QtUiPort::QtUiPort(QObject* parent) : QObject(parent) {
+    continue_.setSingleShot(true);
+    continue_.setInterval(0);
+    connect(&continue_, &QTimer::timeout, this, [this] { FlushPosted(); });
+}
 
 QtUiPort::~QtUiPort() = default;
 
@@ -202,12 +207,23 @@ void QtUiPort::TakePending() {
 }
 
 void QtUiPort::FlushPosted() {
-    flushPosted_ = false;
     TakePending();
     ShowLog(kLogBudgetMs);
-    // What did not fit in the budget follows in the next pass, after the
-    // window has handled its input and painting.
-    if (!backlog_.empty()) Schedule();
+    if (!backlog_.empty()) {
+        // What did not fit in the budget follows from a timer, in turn with
+        // the window's other timers, input and painting. Until then new
+        // entries need no flush of their own.
+        continue_.start();
+        return;
+    }
+    flushPosted_ = false;
+    // Whatever came after TakePending found a flush under way and posted none.
+    bool more = false;
+    {
+        std::lock_guard lock(m_);
+        more = !pendingLog_.empty() || pendingClear_ || pendingGauge_ || !pendingControls_.empty();
+    }
+    if (more) Schedule();
 }
 
 void QtUiPort::Flush() {
@@ -274,7 +290,7 @@ void QtUiPort::Refresh(const std::string& name, const Registered& reg) {
         if (f & kVisible) {
             if (c.visible && !w->isVisible()) {
                 w->show();
-                w->raise();
+                if (QGuiApplication::platformName() != "offscreen") w->raise();
             } else if (!c.visible && w->isVisible()) {
                 w->hide();
             }

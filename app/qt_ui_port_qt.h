@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -109,7 +110,8 @@ private:
     };
 
     void Schedule();
-    // The posted flush: controls and gauge at once, the log within a budget.
+    // One pass of the posted flush: controls and gauge at once, the log
+    // within a time budget.
     void FlushPosted();
     void TakePending();
     void ShowControls(const std::set<std::string>& names);
@@ -131,10 +133,12 @@ private:
     bool pendingClear_ = false;
     std::optional<GaugeState> pendingGauge_;
     std::set<std::string> pendingControls_;
+    // A flush is posted or under way (it takes whatever comes meanwhile).
     std::atomic<bool> flushPosted_{false};
 
     // Window thread only.
     std::deque<Entry> backlog_;
+    QTimer continue_;  // the next pass over a large backlog
     long long entriesShown_ = 0;
 };
 
