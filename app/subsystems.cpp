@@ -1,11 +1,12 @@
 #include "app/subsystems.h"
 
 #include "app/program.h"
+#include "chips/edid/edid.h"
 
 namespace zjig {
 
 void RegisterSubsystems(Program& p) {
-    (void)p;
+    RegisterEdid(p);
 }
 
 }  // namespace zjig

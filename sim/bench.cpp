@@ -1,11 +1,12 @@
 #include "sim/bench.h"
 
+#include "sim/edid/sim_edid.h"
 #include "sim/sim_jig.h"
 
 namespace zjig::sim {
 
 void InstallSimModules(SimJig& jig) {
-    (void)jig;
+    InstallSimEdid(jig);
 }
 
 }  // namespace zjig::sim
