@@ -1,6 +1,7 @@
 #include "app/message_window_qt.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 
 #include "app/fonts_qt.h"
 #include "app/qt_ui_port_qt.h"
@@ -29,7 +30,12 @@ MessageWindow::MessageWindow(QtUiPort& port, QWidget* mainWindow)
     label_ = new QLabel("Please push reset button!", this);
     label_->setObjectName("Label1");
     label_->setGeometry(24, 16, 396, 42);
-    label_->setFont(fonts::Tahoma(35));
+    // Tahoma 35 px; a wider stand-in font is made smaller until the text fits.
+    QFont font = fonts::Tahoma(35);
+    while (font.pixelSize() > 12 &&
+           QFontMetrics(font).horizontalAdvance(label_->text()) > label_->width())
+        font.setPixelSize(font.pixelSize() - 1);
+    label_->setFont(font);
     SetLabelColor(label_, QColor(255, 0, 0));
 
     // Timer1 runs while the window exists, shown or not.
