@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -19,6 +20,8 @@
 #include <QTextDocument>
 #include <QThread>
 #include <QUrl>
+
+#include <cstdio>
 
 #include "app/fonts_qt.h"
 #include "app/gauge_qt.h"
@@ -344,11 +347,11 @@ void QtUiPort::RunHandler(const std::function<void()>& handler) {
 
 std::optional<std::string> QtUiPort::FileDialog(const FileDialogRequest& request, bool save) {
     if (!OnWindowThread()) {
-        // Dialogs belong to the window thread; a caller elsewhere waits for the answer.
-        std::optional<std::string> answer;
-        QMetaObject::invokeMethod(
-            this, [&] { answer = FileDialog(request, save); }, Qt::BlockingQueuedConnection);
-        return answer;
+        // Dialogs belong to the window thread. Waiting for one from elsewhere
+        // could hang the caller; it is treated as cancelled.
+        std::fprintf(stderr, "File dialog \"%s\" asked for outside the window thread: cancelled.\n",
+                     request.title.c_str());
+        return std::nullopt;
     }
     Flush();
     QFileDialog dialog(dialogParent_, FromEngine(request.title));
@@ -361,10 +364,20 @@ std::optional<std::string> QtUiPort::FileDialog(const FileDialogRequest& request
     if (ext.startsWith('.')) ext.remove(0, 1);
     if (!ext.isEmpty()) dialog.setDefaultSuffix(ext);
     if (!request.initialName.empty()) dialog.selectFile(FromEngine(request.initialName));
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
-    return files.first().toStdString();
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        const QStringList files = dialog.selectedFiles();
+        if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
+        const QString chosen = files.first();
+        const QFileInfo info(chosen);
+        if (save && info.exists() && !info.isWritable()) {
+            // The save dialog does not return a read-only file: the user chooses again.
+            QMessageBox::warning(&dialog, dialog.windowTitle(),
+                                 chosen + "\nThis file is read-only.\nChoose another file name.");
+            continue;
+        }
+        return chosen.toStdString();
+    }
 }
 
 std::optional<std::string> QtUiPort::ChooseSaveFile(const FileDialogRequest& request) {

@@ -12,7 +12,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QFile>
+
 #include <atomic>
+#include <future>
+#include <memory>
 #include <map>
 #include <thread>
 
@@ -46,6 +50,12 @@ private:
     std::function<void(T*)> f_;
     QTimer timer_;
 };
+
+// Types a path into a file dialog's name field, as the user does.
+void TypeFileName(QFileDialog* d, const QString& path) {
+    d->selectFile(path);
+    if (auto* edit = d->findChild<QLineEdit*>("fileNameEdit")) edit->setText(path);
+}
 
 const char* const kStateControls[] = {
     "BitBtn_Settings",     "BitBtn_READ",          "BitBtn_WRITE",       "ComboBox_MB",
@@ -504,7 +514,7 @@ void MainWindowTest::fileDialogs() {
             filters = d->nameFilters();
             mode = d->acceptMode();
             if (auto* edit = d->findChild<QLineEdit*>("fileNameEdit")) initial = edit->text();
-            d->selectFile(target);
+            TypeFileName(d, target);
             QMetaObject::invokeMethod(d, "accept");
         });
         const auto chosen = g.port.ChooseSaveFile({"Save file", "ENE_", ".bin", kEneFilter});
@@ -526,6 +536,35 @@ void MainWindowTest::fileDialogs() {
         const auto chosen = g.port.ChooseOpenFile({"Read file", "", ".bin", kEdidFilter});
         QCOMPARE(answer.seen, 1);
         QVERIFY(!chosen.has_value());
+    }
+    {
+        // An existing file is replaced only after the user confirms.
+        QFile existing(target);
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+        int asked = 0;
+        std::unique_ptr<ModalAnswer<QMessageBox>> confirm;
+        ModalAnswer<QFileDialog> answer([&](QFileDialog* d) {
+            confirm = std::make_unique<ModalAnswer<QMessageBox>>([&](QMessageBox* box) {
+                ++asked;
+                box->button(QMessageBox::Yes)->click();
+            });
+            TypeFileName(d, target);
+            QMetaObject::invokeMethod(d, "accept");
+        });
+        const auto chosen = g.port.ChooseSaveFile({"Save file", "ENE_", ".bin", kEneFilter});
+        QCOMPARE(asked, 1);
+        QVERIFY(chosen.has_value());
+        QCOMPARE(QString::fromStdString(*chosen), target);
+    }
+    {
+        // Dialogs belong to the window thread: asked from elsewhere, the
+        // answer is "cancelled" at once rather than a wait.
+        auto fromWorker = std::async(std::launch::async, [&] {
+            return g.port.ChooseSaveFile({"Save file", "ENE_", ".bin", kEneFilter});
+        });
+        QCOMPARE(fromWorker.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        QVERIFY(!fromWorker.get().has_value());
     }
 }
 
