@@ -3,7 +3,7 @@
 # when they are already there).
 set -euo pipefail
 PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev libqt6svg6-dev
-          fonts-liberation fonts-dejavu-core)
+          fonts-liberation fonts-dejavu-core fonts-crosextra-carlito)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
