@@ -1,6 +1,7 @@
 #include "app/jobs.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "app/log.h"
 #include "app/operation.h"
@@ -74,7 +75,13 @@ void Jobs::ReadThread(Program& p) {
         if (!Matches(row, job)) continue;
         ranAny = true;
         const std::string before = job;
-        RunGuarded(p, [&] { row.body(p); });
+        try {
+            RunGuarded(p, [&] { row.body(p); });
+        } catch (const std::exception& e) {
+            // A fault in a job body must not take the program down with it:
+            // the job ends like any failed operation.
+            FailOperation(p, e);
+        }
         job = p.CurrentJob.Get();
         if (job == before && job != "NONE") {
             // Every body ends by finishing or chaining forward; one that

@@ -52,8 +52,10 @@ void FailOperation(Program& p, const std::exception& failure) {
                        : "The JIG did not answer: no " + detail + " within " +
                              SecondsText(p.limits.idleMs.load()) + " s.\n",
                   colors::Red);
-    } else {
+    } else if (dynamic_cast<const JigProtocolError*>(&failure)) {
         AppendLog(p, "Protocol error: " + detail + ".\n", colors::Red);
+    } else {
+        AppendLog(p, "Internal error: " + detail + ". The operation was stopped.\n", colors::Red);
     }
     if (p.op.timestampOnFailure) AppendTimestampLine(p);
 

@@ -102,6 +102,22 @@ TEST(ReadThread, AJobWithoutABodyEndsWithAReportInsteadOfSpinning) {
     EXPECT_TRUE(b.ui.HasEntry("No job named MEC_READ.\n", colors::Red));
 }
 
+TEST(ReadThread, AFaultInABodyEndsTheJobInsteadOfTheProgram) {
+    JobBench b;
+    b.p.jobs.Register(2, "READ_ENE", false,
+                      [](Program&) -> void { throw std::out_of_range("block index 600"); });
+    ASSERT_TRUE(OpenJigLink(b.p, false));
+    BeginOperation(b.p);
+    DisableForOperation(b.p, "CBox_Selector");
+    StartJob(b.p, "READ_ENE");
+    ASSERT_TRUE(b.p.jobs.WaitIdle(5s));
+    EXPECT_TRUE(b.ui.HasEntry("Internal error: block index 600. The operation was stopped.\n",
+                              colors::Red));
+    EXPECT_TRUE(b.p.CurrentJob.Is("NONE"));
+    EXPECT_FALSE(b.p.link.isOpen);
+    EXPECT_TRUE(b.p.form.Enabled("CBox_Selector"));
+}
+
 TEST(ReadThread, ABodyThatForgetsToFinishIsStopped) {
     JobBench b;
     b.p.jobs.Register(2, "READ_ENE", false, [&b](Program&) { b.Record("once"); });
