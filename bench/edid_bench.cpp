@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/bench_ui.h"
 #include "app/main_form.h"
 #include "app/program.h"
 #include "app/subsystems.h"
@@ -22,20 +23,7 @@ namespace {
 
 using namespace zjig;
 
-// A user interface that answers every dialog with one path and counts red lines.
-class QuietUi : public UiPort {
-public:
-    std::string path;
-    int redLines = 0;
-    void AppendLog(const std::string&, Rgb c) override { redLines += c == colors::Red; }
-    void ClearLog() override {}
-    void GaugeChanged(const GaugeState&) override {}
-    void ControlChanged(const std::string&) override {}
-    std::optional<std::string> ChooseSaveFile(const FileDialogRequest&) override { return path; }
-    std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return path; }
-    void ErrorBox(const std::string&) override {}
-    void OpenUrl(const std::string&) override {}
-};
+using QuietUi = bench::BenchUi;
 
 }  // namespace
 
@@ -53,7 +41,7 @@ int main(int argc, char** argv) {
     sim::SimDriver driver;
     driver.Plug(jig.Serial());
     QuietUi ui;
-    ui.path = (dir / "edid.bin").string();
+    ui.savePath = ui.openPath = (dir / "edid.bin").string();
     Program p(ui, driver, dir);
     RegisterSubsystems(p);
     FormCreate(p);
@@ -76,7 +64,7 @@ int main(int argc, char** argv) {
         std::printf("%-5s  %d rounds  mean %.3f s  wire floor %.3f s\n", write ? "WRITE" : "READ",
                     rounds, total / rounds, floor / rounds);
     }
-    std::printf("failed operations: %d, red lines: %d\n", failures, ui.redLines);
+    std::printf("failed operations: %d, red lines: %d\n", failures, ui.RedLines());
     std::filesystem::remove_all(dir);
     return failures == 0 ? 0 : 1;
 }

@@ -46,6 +46,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_ui.h"
 #include "app/main_form.h"
 #include "app/program.h"
 #include "chips/ene/ene.h"
@@ -80,30 +81,7 @@ void FineTimerSlack() {
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-class BenchUi : public UiPort {
-public:
-    std::optional<std::string> savePath, openPath;
-    void AppendLog(const std::string& text, Rgb color) override {
-        std::lock_guard lock(m_);
-        log_ += text;
-        if (color == colors::Red) red_ += text;
-    }
-    void ClearLog() override {}
-    void GaugeChanged(const GaugeState&) override {}
-    void ControlChanged(const std::string&) override {}
-    std::optional<std::string> ChooseSaveFile(const FileDialogRequest&) override { return savePath; }
-    std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return openPath; }
-    void ErrorBox(const std::string&) override {}
-    void OpenUrl(const std::string&) override {}
-    std::string Red() const {
-        std::lock_guard lock(m_);
-        return red_;
-    }
-
-private:
-    mutable std::mutex m_;
-    std::string log_, red_;
-};
+using BenchUi = bench::BenchUi;
 
 struct Figures {
     double transferWall = 0, transferFloor = 0, workerCpu = 0;

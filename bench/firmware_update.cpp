@@ -12,6 +12,7 @@
 #include <fstream>
 #include <random>
 
+#include "bench/bench_ui.h"
 #include "app/main_form.h"
 #include "app/program.h"
 #include "app/subsystems.h"
@@ -26,18 +27,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class QuietUi : public UiPort {
-public:
-    void AppendLog(const std::string& text, Rgb) override { last = text; }
-    void ClearLog() override {}
-    void GaugeChanged(const GaugeState&) override {}
-    void ControlChanged(const std::string&) override {}
-    std::optional<std::string> ChooseSaveFile(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return {}; }
-    void ErrorBox(const std::string&) override {}
-    void OpenUrl(const std::string&) override {}
-    std::string last;
-};
+using QuietUi = bench::BenchUi;
 
 double ProcessCpuSeconds() {
     rusage u{};
@@ -82,7 +72,7 @@ Run Update(bool timed, std::optional<std::chrono::milliseconds> press, uint32_t 
         r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         r.cpu = ProcessCpuSeconds() - cpu0;
         r.floor = jig.Serial()->FloorSeconds();
-        r.lastLine = ui.last;
+        r.lastLine = ui.Last();
         r.pages = jig.Part<sim::SimBootloader>().Pages().size();
     }
     std::filesystem::remove_all(dir);

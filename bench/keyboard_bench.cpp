@@ -10,6 +10,7 @@
 #include <memory>
 #include <thread>
 
+#include "bench/bench_ui.h"
 #include "app/main_form.h"
 #include "app/program.h"
 #include "app/subsystems.h"
@@ -25,17 +26,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class QuietUi : public UiPort {
-public:
-    void AppendLog(const std::string&, Rgb) override {}
-    void ClearLog() override {}
-    void GaugeChanged(const GaugeState&) override {}
-    void ControlChanged(const std::string&) override {}
-    std::optional<std::string> ChooseSaveFile(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return {}; }
-    void ErrorBox(const std::string&) override {}
-    void OpenUrl(const std::string&) override {}
-};
+using QuietUi = bench::BenchUi;
 
 double CpuSeconds() {
     rusage u{};

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_ui.h"
 #include "app/program.h"
 #include "app/ui_port.h"
 #include "link/jig_link.h"
@@ -93,17 +94,7 @@ void Trickle(const char* what, uint32_t n, uint32_t chunk, std::chrono::microsec
     Report(what, wall, cpu, extra);
 }
 
-class NullUi : public UiPort {
-public:
-    void AppendLog(const std::string&, Rgb) override {}
-    void ClearLog() override {}
-    void GaugeChanged(const GaugeState&) override {}
-    void ControlChanged(const std::string&) override {}
-    std::optional<std::string> ChooseSaveFile(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return {}; }
-    void ErrorBox(const std::string&) override {}
-    void OpenUrl(const std::string&) override {}
-};
+using NullUi = bench::BenchUi;
 
 }  // namespace
 
