@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "bench/bench_ui.h"
+#include "app/subsystems.h"
 #include "app/main_form.h"
 #include "app/program.h"
 #include "chips/ene/ene.h"
@@ -113,7 +114,7 @@ Figures RunOnce(bool timed, bool write, const std::filesystem::path& dir) {
     ui.savePath = (dir / "read.bin").string();
     ui.openPath = (dir / "image.bin").string();
     Program p(ui, driver, dir);
-    p.families[Family::Ene] = EneBranches();
+    RegisterSubsystems(p);
     WorkerClock wc;
     auto measured = [&](void (*body)(Program&)) {
         return [&wc, &jig, body](Program& q) {
@@ -134,10 +135,22 @@ Figures RunOnce(bool timed, bool write, const std::filesystem::path& dir) {
     p.jobs.Register(job_order::kReadEne, "READ_ENE", false, measured(EneReadJob));
     p.jobs.Register(job_order::kWriteEne, "WRITE_ENE", false, measured(EneWriteJob));
     FormCreate(p);
-    const auto& items = kModeItems;
-    for (size_t i = 0; i < items.size(); ++i)
-        if (items[i] == "ENE  (KB90XX)") p.form.SetItemIndex("CBox_Selector", static_cast<int>(i));
-    p.SettingsSent = true;
+    // The technician's steps before a transfer: the ENE mode, the board of
+    // the simulated bench (the example list's first line), a 30-contact
+    // cable, and the settings sent to the JIG.
+    std::filesystem::copy_file(std::filesystem::path(ZJIG_SOURCE_DIR) / "data" / "MB connection ENE.txt",
+                               dir / "MB connection ENE.txt",
+                               std::filesystem::copy_options::overwrite_existing);
+    SelectMode(p, "ENE  (KB90XX)");
+    p.form.SetItemIndex("ComboBox_MB", 1);
+    Fire(p, "ComboBox_MBClick");
+    p.form.SetItemIndex("ComboBox_FFC", 6);  // "30 pin"
+    Fire(p, "ComboBox_FFCClick");
+    Fire(p, "BitBtn_SendSettingsClick");
+    if (!p.SettingsSent) {
+        std::fprintf(stderr, "the settings were not accepted:\n%s", ui.Red().c_str());
+        return {};
+    }
 
     jig.Serial()->ResetFloor();
     const double process0 = ProcessCpuSeconds();

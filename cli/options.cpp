@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace zjig {
@@ -37,7 +38,7 @@ bool TakeProgramOptions(std::vector<std::string>& args, ProgramOptions& options,
         }
         std::string value;
         bool taken = false;
-        for (const char* name : {"--port", "--data-dir", "--sim-firmware"}) {
+        for (const char* name : {"--port", "--data-dir", "--sim-firmware", "--sim-bench"}) {
             const int r = TakeValue(args, i, name, value);
             if (r < 0) {
                 error = std::string(name) + " needs a value";
@@ -52,6 +53,7 @@ bool TakeProgramOptions(std::vector<std::string>& args, ProgramOptions& options,
             if (n == "--port") options.port = value;
             if (n == "--data-dir") options.dataDir = std::filesystem::path(value);
             if (n == "--sim-firmware") options.simulatedFirmware = value;
+            if (n == "--sim-bench") options.simulatedBench = value;
             taken = true;
             break;
         }
@@ -65,6 +67,18 @@ bool TakeProgramOptions(std::vector<std::string>& args, ProgramOptions& options,
         error = "--sim-firmware needs --simulate";
         return false;
     }
+    if (options.simulatedBench) {
+        if (!options.simulate) {
+            error = "--sim-bench needs --simulate";
+            return false;
+        }
+        const auto& names = SimBenchNames();
+        if (std::find(names.begin(), names.end(), *options.simulatedBench) == names.end()) {
+            error = "unknown --sim-bench " + *options.simulatedBench + "; one of:";
+            for (const auto& n : names) error += " " + n;
+            return false;
+        }
+    }
     if (options.dataDir) {
         std::error_code ec;
         if (!std::filesystem::is_directory(*options.dataDir, ec)) {
@@ -73,6 +87,14 @@ bool TakeProgramOptions(std::vector<std::string>& args, ProgramOptions& options,
         }
     }
     return true;
+}
+
+const std::vector<std::string>& SimBenchNames() {
+    static const std::vector<std::string> names = {
+        "motherboard",           "motherboard-mirrored-cable", "motherboard-soldered",
+        "external-ene",          "external-ene-mirrored",      "external-ite",
+        "external-nuvoton",      "nothing"};
+    return names;
 }
 
 std::filesystem::path ExecutableDir() {
@@ -94,7 +116,12 @@ const char* ProgramOptionsHelp() {
            "                        script and the firmware file from DIR\n"
            "                        (default: the program's own folder)\n"
            "  --sim-firmware TEXT   with --simulate: the simulated JIG runs firmware TEXT\n"
-           "                        (any other than M328_EPM240_v20 shows the firmware update)\n";
+           "                        (any other than M328_EPM240_v20 shows the firmware update)\n"
+           "  --sim-bench NAME      with --simulate: what is attached to the simulated JIG:\n"
+           "                        motherboard (default: the example ENE board on a straight\n"
+           "                        30-contact cable), motherboard-mirrored-cable,\n"
+           "                        motherboard-soldered, external-ene, external-ene-mirrored,\n"
+           "                        external-ite, external-nuvoton, nothing\n";
 }
 
 }  // namespace zjig

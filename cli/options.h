@@ -20,7 +20,14 @@ struct ProgramOptions {
     // --sim-firmware TEXT (with --simulate): the firmware version the
     // simulated JIG runs, to show the firmware update.
     std::optional<std::string> simulatedFirmware;
+    // --sim-bench NAME (with --simulate): what is attached to the simulated
+    // JIG (see SimBenchNames()); the default is the example motherboard on a
+    // 30-contact straight cable.
+    std::optional<std::string> simulatedBench;
 };
+
+// The names --sim-bench accepts.
+const std::vector<std::string>& SimBenchNames();
 
 // Takes the shared options (as "--name value" or "--name=value") out of args,
 // leaving every other argument in order. False with a message on a usage

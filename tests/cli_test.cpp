@@ -154,7 +154,7 @@ TEST_P(CliCommands, ExitStatusAndOutput) {
     if (c.arrange) c.arrange(dir);
     std::vector<std::string> args = c.args;
     for (auto& a : args)
-        if (a == "{dir}") a = dir.Path().string();
+        if (auto at = a.find("{dir}"); at != std::string::npos) a.replace(at, 5, dir.Path().string());
     const CliResult r = RunCli(args);
     EXPECT_EQ(r.status, c.status) << "stdout:\n" << r.out << "\nstderr:\n" << r.err;
     if (!c.outHas.empty()) {
@@ -231,6 +231,57 @@ INSTANTIATE_TEST_SUITE_P(
                 {"--simulate", "--sim-firmware", "M328_EPM240_v19", "--data-dir", "{dir}", "edid",
                  "check"},
                 1, "Not found FW update file: M328_EPM240_v20.vss\n", ""}),
+    [](const ::testing::TestParamInfo<CliCase>& info) { return info.param.name; });
+
+// Whole operations as a technician runs them, on the simulated JIG with the
+// example lists beside the program; the bench decides what answers.
+const std::vector<std::string> kEneBoard = {"--board", "LA-8681P", "--cable", "30"};
+std::vector<std::string> Args(std::vector<std::string> head, const std::vector<std::string>& tail = {}) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+void WriteImage(TempDir& d) {
+    std::vector<uint8_t> image(70000);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 13 + 5);
+    d.Write("image.bin", image);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EndToEnd, CliCommands,
+    ::testing::Values(
+        CliCase{"EneSettings", Args({"--simulate", "ene", "settings"}, kEneBoard), 0,
+                "Settings sent successfully!\n", ""},
+        CliCase{"EneRead", Args({"--simulate", "ene", "read", "{dir}/chip"}, kEneBoard), 0,
+                "Reading completed successfully.\n", ""},
+        CliCase{"EneWriteAndVerify", Args({"--simulate", "ene", "write", "{dir}/image.bin"}, kEneBoard),
+                0, "Writing and verify is OK !\n", "", WriteImage},
+        CliCase{"EneMirroredBoxOnAStraightCable",
+                Args({"--simulate", "ene", "check", "--mirrored"}, kEneBoard), 1,
+                " No connection to the KB90XX!\n", ""},
+        CliCase{"EneOnAMirroredCable",
+                Args({"--simulate", "--sim-bench", "motherboard-mirrored-cable", "ene", "check",
+                      "--mirrored"},
+                     kEneBoard),
+                0, "Embedded Debug Version ID = ", ""},
+        CliCase{"EneSoldered",
+                {"--simulate", "--sim-bench", "motherboard-soldered", "ene", "check", "--board",
+                 "LA-8681P", "--cable", "soldering"},
+                0, "The user chose programming with wire soldering!\n", ""},
+        CliCase{"EneWithNothingAttached",
+                Args({"--simulate", "--sim-bench", "nothing", "ene", "check"}, kEneBoard), 1,
+                " Motherboard is connected / powered ?\n", ""},
+        CliCase{"ExternalEneRead",
+                {"--simulate", "--sim-bench", "external-ene-mirrored", "external-ene", "read",
+                 "{dir}/ext"},
+                0, "Reading completed successfully.\n", ""},
+        CliCase{"ExternalEneWithoutTheBoard", {"--simulate", "external-ene", "check"}, 1,
+                " External board not found/connected!\n", ""},
+        CliCase{"EdidRead", {"--simulate", "edid", "read", "{dir}/panel"}, 0, "Save completed.\n",
+                ""},
+        CliCase{"EdidWrite", {"--simulate", "edid", "write", "{dir}/image.bin"}, 0,
+                "Writing data to EEPROM is completed successfully.\n\n", "", WriteImage},
+        CliCase{"KeyboardForHalfASecond", {"--simulate", "keyboard", "--seconds", "0.5"}, 0,
+                "Keyboard testing stop.\n", ""}),
     [](const ::testing::TestParamInfo<CliCase>& info) { return info.param.name; });
 
 // A log reader that goes away does not end the program in the middle of an
