@@ -47,6 +47,8 @@ if [[ -f $WORK/ene_chip.bin ]]; then
   echo "(read $(stat -c %s "$WORK/ene_chip.bin") bytes into $WORK/ene_chip.bin; writing them back)"
   step ene write "$WORK/ene_chip.bin" --board "$BOARD" --cable 30
 fi
+echo "The same chip on the external adapter board, plugged into the JIG mirrored:"
+step --sim-bench external-ene-mirrored external-ene read "$WORK/ene_external.bin"
 step edid check
 step edid read "$WORK/edid.bin"
 step keyboard --seconds 3

@@ -12,6 +12,7 @@ if ((${#missing[@]})); then
   SUDO=""
   [[ $(id -u) -ne 0 ]] && SUDO="sudo"
   echo "Installing: ${missing[*]}"
-  $SUDO apt-get update -qq
+  # CI has refreshed the package lists already (ZJIG_APT_UPDATED=1).
+  [[ "${ZJIG_APT_UPDATED:-}" == 1 ]] || $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
