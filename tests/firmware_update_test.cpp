@@ -109,6 +109,8 @@ TEST(FirmwareUpdate, OldFirmwareIsReplacedWithEveryMessage) {
     EXPECT_FALSE(s.p().form.Visible("TForm_message"));
     // 'X' ends the session: the JIG now runs the new firmware, and the next
     // "Check connection" finds it without another update.
+    // 'X' awaits no answer: the simulated bootloader may take it a moment after the job's end.
+    for (int i = 0; i < 2000 && !s.boot().Finished(); ++i) std::this_thread::sleep_for(1ms);
     EXPECT_TRUE(s.boot().Finished());
     EXPECT_EQ(s.jig->Serial()->HostWrittenLog().back(), 'X');
     EXPECT_EQ(s.JigFirmware(), "M328_EPM240_v20");
