@@ -3,6 +3,7 @@
 //   zoltrav-jig                 real JIGs (FTDI USB-serial bridges, /dev/ttyUSB*)
 //   zoltrav-jig --port PATH     the JIG at one serial device
 //   zoltrav-jig --simulate      the simulated demonstration JIG
+//   --sim-bench NAME, --sim-firmware TEXT   what the simulated JIG carries and runs
 //   --data-dir DIR              where the lists, the script and the firmware
 //                               file lie (default: the program's folder)
 //
@@ -19,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/main_form.h"
 #include "app/main_window_qt.h"
@@ -27,68 +29,38 @@
 #include "app/qt_ui_port_qt.h"
 #include "app/subsystems.h"
 #include "keyboard/keyboard_window_qt.h"
-#include "sim/demo.h"
 #include "wiring/solder_windows_qt.h"
 
-#ifdef ZJIG_HAVE_TTY_DRIVER
-#include "link/tty_driver.h"
-#endif
+#include "cli/driver_choice.h"
+#include "cli/options.h"
 
 #include <QMessageBox>
 
 namespace {
 
-struct Options {
-    bool simulate = false;
-    std::optional<std::string> port;
-    std::optional<std::string> dataDir;
-};
-
 void Usage(std::FILE* out, const char* argv0) {
-    std::fprintf(out,
-                 "Usage: %s [--simulate | --port PATH] [--data-dir DIR]\n"
-                 "  (no option)      use the JIG attached over USB\n"
-                 "  --simulate       use the simulated JIG (demonstration)\n"
-                 "  --port PATH      use the JIG at this serial device\n"
-                 "  --data-dir DIR   folder of the lists, the script and the firmware file\n"
-                 "                   (default: the program's folder)\n",
-                 argv0);
+    std::fprintf(out, "Usage: %s [--simulate | --port PATH] [--data-dir DIR]\n"
+                      "  (no option)           use the JIG attached over USB\n%s",
+                 argv0, zjig::ProgramOptionsHelp());
 }
 
 // Returns the exit status when the program is to stop at once.
-std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&](std::optional<std::string>& into) {
-            if (i + 1 >= argc) return false;
-            into = argv[++i];
-            return true;
-        };
-        if (a == "--simulate") {
-            o.simulate = true;
-        } else if (a == "--port") {
-            if (!value(o.port)) {
-                std::fprintf(stderr, "%s: --port needs a device path\n", argv[0]);
-                Usage(stderr, argv[0]);
-                return 2;
-            }
-        } else if (a == "--data-dir") {
-            if (!value(o.dataDir)) {
-                std::fprintf(stderr, "%s: --data-dir needs a folder\n", argv[0]);
-                Usage(stderr, argv[0]);
-                return 2;
-            }
-        } else if (a == "--help" || a == "-h") {
+std::optional<int> ParseOptions(int argc, char** argv, zjig::ProgramOptions& o) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (const auto& a : args) {
+        if (a == "--help" || a == "-h") {
             Usage(stdout, argv[0]);
             return 0;
-        } else {
-            std::fprintf(stderr, "%s: unknown option '%s'\n", argv[0], a.c_str());
-            Usage(stderr, argv[0]);
-            return 2;
         }
     }
-    if (o.simulate && o.port) {
-        std::fprintf(stderr, "%s: --simulate and --port exclude each other\n", argv[0]);
+    std::string error;
+    if (!zjig::TakeProgramOptions(args, o, error)) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
+        Usage(stderr, argv[0]);
+        return 2;
+    }
+    if (!args.empty()) {
+        std::fprintf(stderr, "%s: unknown option '%s'\n", argv[0], args.front().c_str());
         Usage(stderr, argv[0]);
         return 2;
     }
@@ -103,7 +75,7 @@ bool HasDisplay() {
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
-int Run(int argc, char** argv, const Options& options) {
+int Run(int argc, char** argv, const zjig::ProgramOptions& options) {
     QApplication app(argc, argv);
     // Dates and times in the log follow the user's locale; numbers in
     // messages keep the decimal point.
@@ -111,27 +83,14 @@ int Run(int argc, char** argv, const Options& options) {
     std::setlocale(LC_NUMERIC, "C");
     zjig::PrepareApplication(app);
 
-    std::unique_ptr<zjig::sim::Demo> demo;
-    std::unique_ptr<zjig::FtDriver> realDriver;
-    zjig::FtDriver* driver = nullptr;
-    if (options.simulate) {
-        demo = zjig::sim::MakeDemo();
-        driver = &demo->driver;
-    } else {
-#ifdef ZJIG_HAVE_TTY_DRIVER
-        realDriver = std::make_unique<zjig::TtyDriver>(options.port);
-        driver = realDriver.get();
-#else
-        std::fprintf(stderr,
-                     "%s: this build cannot reach real JIGs; start it with --simulate\n",
-                     argv[0]);
+    std::string error;
+    auto choice = zjig::DriverChoice::Make(options, error);
+    if (!choice) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
         return 1;
-#endif
     }
-
-    const std::filesystem::path dataDir =
-        options.dataDir ? std::filesystem::path(*options.dataDir)
-                        : std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
+    zjig::FtDriver* driver = &choice->Driver();
+    const std::filesystem::path dataDir = zjig::DataDir(options);
 
     // The port outlives the program (a worker may still report while the
     // program waits for it), and the program outlives the windows.
@@ -175,7 +134,7 @@ int Run(int argc, char** argv, const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
+    zjig::ProgramOptions options;
     if (auto stop = ParseOptions(argc, argv, options)) return *stop;
     if (!HasDisplay()) {
         std::fprintf(stderr,

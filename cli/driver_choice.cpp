@@ -4,9 +4,7 @@
 
 #include "sim/demo.h"
 #include "sim/wiring/bench_setup.h"
-#if defined(ZJIG_HAVE_TTY_DRIVER)
 #include "link/tty_driver.h"
-#endif
 
 namespace zjig {
 
@@ -40,14 +38,10 @@ std::unique_ptr<DriverChoice> DriverChoice::Make(const ProgramOptions& options,
         choice->driver_ = &choice->demo_->driver;
         return choice;
     }
-#if defined(ZJIG_HAVE_TTY_DRIVER)
+    (void)error;
     choice->own_ = std::make_unique<TtyDriver>(options.port);
     choice->driver_ = choice->own_.get();
     return choice;
-#else
-    error = "this build has no serial-port backend yet; use --simulate";
-    return nullptr;
-#endif
 }
 
 }  // namespace zjig

@@ -27,9 +27,9 @@ void ProgramOptionsTest::badCommandLines_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "unknown option '--frobnicate'";
-    QTest::newRow("--port without path") << QStringList{"--port"} << "--port needs a device path";
+    QTest::newRow("--port without path") << QStringList{"--port"} << "--port needs a value";
     QTest::newRow("--data-dir without folder") << QStringList{"--simulate", "--data-dir"}
-                                               << "--data-dir needs a folder";
+                                               << "--data-dir needs a value";
     QTest::newRow("both JIG choices") << QStringList{"--simulate", "--port", "/dev/ttyUSB0"}
                                       << "exclude each other";
 }
