@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need (quiet and quick
 # when they are already there).
 set -euo pipefail
-PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev libqt6svg6-dev
+PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev
           fonts-liberation fonts-dejavu-core fonts-crosextra-carlito)
 missing=()
 for p in "${PACKAGES[@]}"; do
