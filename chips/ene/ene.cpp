@@ -156,6 +156,23 @@ bool EneCheckConnection(Program& p) {
     return ok;
 }
 
+namespace {
+
+// The last steps of READ and WRITE on the window thread: the timestamp and
+// the phase line, the external supply, the worker (already named in
+// CurrentJob), then 'K' and the stream command, sent once the worker waits.
+void LaunchTransfer(Program& p, bool external, const char* phaseLine, uint8_t command) {
+    AppendTimestampLine(p);
+    AppendLog(p, phaseLine, colors::Blue);
+    if (external) SupplyOn(p);
+
+    p.link.context.clear();
+    p.jobs.StartThread(p);
+    SendJigCommand(p.link, "TwoBytesSendNoReadByte", 'K', command);
+}
+
+}  // namespace
+
 void EneStartRead(Program& p) {
     auto& st = p.State<EneState>();
     p.files.ImageFileName.clear();
@@ -171,13 +188,7 @@ void EneStartRead(Program& p) {
     p.gauge.SetMaximum(kEneBlocks);
     BeginJob(p, external);
 
-    AppendTimestampLine(p);
-    AppendLog(p, "Reading KB90XX ...\n", colors::Blue);
-    if (external) SupplyOn(p);
-
-    p.link.context.clear();
-    p.jobs.StartThread(p);
-    SendJigCommand(p.link, "TwoBytesSendNoReadByte", 'K', 'R');
+    LaunchTransfer(p, external, "Reading KB90XX ...\n", 'R');
 }
 
 void EneReadJob(Program& p) {
@@ -235,13 +246,7 @@ void EneStartWrite(Program& p) {
     p.CurrentJob.Set("WRITE_ENE");
     BeginJob(p, external);
 
-    AppendTimestampLine(p);
-    AppendLog(p, "There is a writing KB90XX...\n", colors::Blue);
-    if (external) SupplyOn(p);
-
-    p.link.context.clear();
-    p.jobs.StartThread(p);
-    SendJigCommand(p.link, "TwoBytesSendNoReadByte", 'K', 'W');
+    LaunchTransfer(p, external, "There is a writing KB90XX...\n", 'W');
 }
 
 void EneWriteJob(Program& p) {
